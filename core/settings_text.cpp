@@ -1,0 +1,46 @@
+#include "core/settings_text.h"
+
+#include "core/text.h"
+#include "core/wildcard.h"
+
+namespace qor {
+namespace {
+
+bool LineHasKey(const std::string& line, const std::string& key) {
+    return WildcardMatch(line, key + " = *");
+}
+
+}  // namespace
+
+std::string SettingValue(const std::string& settingsText, const std::string& key) {
+    // A lone CR or LF ends a line as CR LF does, so a damaged file never hides a key behind
+    // another key's line.
+    for (const std::string& line : SplitLines(settingsText)) {
+        if (LineHasKey(line, key)) return ReplaceAll(line, key + " = ", "");
+    }
+    return std::string();
+}
+
+std::string SettingsTextWith(const std::string& settingsText, const std::string& key,
+                             const std::string& value, bool& appendOnly) {
+    const std::string entry = key + " = " + value;
+    appendOnly = settingsText.find(key + " = ") == std::string::npos;
+    if (appendOnly) return entry + "\r\n";
+
+    // Lines are split at every kind of line end, so a line with a stray CR or LF inside is
+    // rewritten as two lines instead of being swallowed by the replaced line.
+    std::string rewritten;
+    bool replaced = false;
+    for (const std::string& line : SplitLines(settingsText)) {
+        if (line.empty()) continue;
+        if (!replaced && LineHasKey(line, key)) {
+            rewritten += entry + "\r\n";
+            replaced = true;
+        } else {
+            rewritten += line + "\r\n";
+        }
+    }
+    return rewritten;
+}
+
+}  // namespace qor

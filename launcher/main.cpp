@@ -1,0 +1,134 @@
+// QOR.exe: the launcher. Runs the start-up sequence with the real Windows adapters and ends.
+#include <windows.h>
+#include <objbase.h>
+
+#include <cwctype>
+#include <fstream>
+
+#include "launcher/forms/notices.h"
+#include "launcher/forms/splash.h"
+#include "launcher/pending_stages.h"
+#include "launcher/startup.h"
+#include "platform/win32/file_store_win32.h"
+#include "platform/win32/management_win32.h"
+#include "platform/win32/system_queries_win32.h"
+#include "platform/win32/unicode.h"
+#include "qor/build_config.h"
+
+namespace qor {
+namespace {
+
+std::wstring ModulePath() {
+    std::wstring path(32768, L'\0');
+    DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    path.resize(n);
+    return path;
+}
+
+class Win32LauncherShell : public LauncherShell {
+public:
+    ~Win32LauncherShell() override {
+        if (instanceMutex_) CloseHandle(instanceMutex_);
+    }
+
+    // A named mutex per program file and logon session: a second launcher of the same file
+    // finds it already there.
+    bool AnotherInstanceRunning() override {
+        std::wstring name = L"Local\\QOR.launcher:";
+        for (wchar_t c : ModulePath()) name.push_back(c == L'\\' ? L'/' : static_cast<wchar_t>(std::towlower(c)));
+        instanceMutex_ = CreateMutexW(nullptr, FALSE, name.c_str());
+        return instanceMutex_ && GetLastError() == ERROR_ALREADY_EXISTS;
+    }
+
+    std::string ProgramFolder() override {
+        std::wstring path = ModulePath();
+        size_t sep = path.find_last_of(L'\\');
+        return win32::Narrow(sep == std::wstring::npos ? path : path.substr(0, sep));
+    }
+
+    // The command line after the program name, without the blanks that separate them.
+    std::string CommandArguments() override {
+        const wchar_t* p = GetCommandLineW();
+        if (*p == L'"') {
+            ++p;
+            while (*p && *p != L'"') ++p;
+            if (*p) ++p;
+        } else {
+            while (*p && *p != L' ' && *p != L'\t') ++p;
+        }
+        while (*p == L' ' || *p == L'\t') ++p;
+        return win32::Narrow(std::wstring(p));
+    }
+
+    FileVersionParts ProgramVersion() override {
+        return {QOR_VERSION_MAJOR, QOR_VERSION_MINOR, QOR_VERSION_BUILD, QOR_VERSION_REVISION};
+    }
+
+    void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) override {
+        MessageBoxW(nullptr, win32::Wide(text).c_str(), win32::Wide(title).c_str(),
+                    MB_OK | MB_SETFOREGROUND | (icon == MessageIcon::Critical ? MB_ICONERROR : MB_ICONINFORMATION));
+    }
+
+    void ShowSecurityNotice(const std::string& appFolder) override { forms::ShowSecurityNotice(appFolder); }
+    void ShowAssociationNotice(const std::string& appFolder) override { forms::ShowAssociationNotice(appFolder); }
+    void ShowSplash(const std::string& versionText) override { forms::ShowSplash(versionText); }
+    void ShowStage(const std::string& stageText) override { forms::ShowSplashStage(stageText); }
+
+    void PumpMessages() override {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+
+private:
+    HANDLE instanceMutex_ = nullptr;
+};
+
+#ifdef QOR_TEST_HOOKS
+// Test builds only: writes the launcher's state where the end-to-end tests can read it.
+void ReportState(const LauncherState& s, LauncherEnd end) {
+    wchar_t target[MAX_PATH];
+    DWORD n = GetEnvironmentVariableW(L"QOR_STATE_REPORT", target, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return;
+    std::ofstream out(target, std::ios::binary);
+    out << "End=" << static_cast<int>(end) << "\n"
+        << "AppFolder=" << s.appFolder << "\n"
+        << "WorkbookPath=" << s.workbookPath << "\n"
+        << "SysFolder=" << s.sysFolder << "\n"
+        << "WinFolder=" << s.winFolder << "\n"
+        << "ComponentFolder=" << s.componentFolder << "\n"
+        << "CommandText=" << s.command.commandText << "\n"
+        << "SkipsUpdate=" << s.command.skipsUpdate << "\n"
+        << "AccountFolder=" << s.command.accountFolder << "\n"
+        << "AccountFile=" << s.command.accountFile << "\n"
+        << "FullVersion=" << s.fullVersion << "\n"
+        << "ShortVersion=" << s.shortVersion << "\n"
+        << "UsbDrives=" << s.usbDrives << "\n";
+}
+#endif
+
+}  // namespace
+}  // namespace qor
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    qor::win32::InitializeComSecurity();
+
+    qor::Win32LauncherShell shell;
+    qor::win32::Win32FileStore files;
+    qor::win32::Win32ManagementService wmi;
+    qor::win32::Win32SystemQueries system;
+    qor::PendingStages stages;
+    qor::LauncherPlatform platform{shell, files, wmi, system, stages};
+    qor::LauncherState state;
+    qor::LauncherEnd end = qor::RunLauncher(platform, QOR_EDITION_TAG, state);
+#ifdef QOR_TEST_HOOKS
+    qor::ReportState(state, end);
+#else
+    (void)end;
+#endif
+    // Every way out ends the process at once; the spreadsheet host keeps running.
+    ExitProcess(0);
+}

@@ -1,0 +1,110 @@
+// The launcher's start-up sequence: checks, repairs and hand-offs in a fixed order, behind the
+// splash window, ending with the main workbook opened in the spreadsheet host.
+#pragma once
+
+#include <string>
+
+#include "core/launcher_rules.h"
+#include "platform/file_store.h"
+#include "platform/management.h"
+#include "platform/system_queries.h"
+
+namespace qor {
+
+enum class MessageIcon { Information, Critical };
+
+// What the start-up asks of the running program and its windows.
+class LauncherShell {
+public:
+    virtual ~LauncherShell() = default;
+
+    // True when another launcher of the same program file is already running.
+    virtual bool AnotherInstanceRunning() = 0;
+    // Folder of the running program, without a trailing separator.
+    virtual std::string ProgramFolder() = 0;
+    // The command-line arguments after the program name, as passed.
+    virtual std::string CommandArguments() = 0;
+    // The program's own version (build constants).
+    virtual FileVersionParts ProgramVersion() = 0;
+
+    // A modal message box.
+    virtual void ShowMessage(const std::string& text, const std::string& title, MessageIcon icon) = 0;
+    // The modal trust notice about security software; returns when it has closed.
+    virtual void ShowSecurityNotice(const std::string& appFolder) = 0;
+    // The modal tip on the account-set file association; returns when it has closed.
+    virtual void ShowAssociationNotice(const std::string& appFolder) = 0;
+    // Shows the splash modeless with the version text; it stays up until the launcher ends.
+    virtual void ShowSplash(const std::string& versionText) = 0;
+    // Shows the stage text on the splash and repaints it at once.
+    virtual void ShowStage(const std::string& stageText) = 0;
+    // Lets pending window messages be handled (repaints, the splash's cancel link).
+    virtual void PumpMessages() = 0;
+};
+
+// The launcher's process-wide state, set once by the start-up in this order.
+struct LauncherState {
+    std::string appFolder;
+    std::string editionTag;
+    std::string workbookPath;
+    std::string sysFolder;        // ends in "\"
+    std::string winFolder;
+    std::string componentFolder;  // ends in "\"
+    LauncherCommand command;
+    std::string fullVersion;
+    std::string shortVersion;
+    std::string usbDrives;
+};
+
+// The stages of the start-up that have substance of their own.
+class LauncherStages {
+public:
+    virtual ~LauncherStages() = default;
+
+    // Update hand-off: may start the updater to install a downloaded update; true when the
+    // launcher must then end.
+    virtual bool HandOffUpdate(const LauncherState& state) = 0;
+    // Installation integrity check: false when a required file is missing (its message has
+    // been shown) and the launcher must end.
+    virtual bool CheckIntegrity(const LauncherState& state) = 0;
+    // True when this folder was already configured on this machine.
+    virtual bool MarkerMatches(const LauncherState& state) = 0;
+    // First-start configuration of the runtime environment (shows its notice first).
+    virtual void ConfigureEnvironment(const LauncherState& state) = 0;
+    // Component registration, on every start.
+    virtual void RegisterComponents(const LauncherState& state) = 0;
+    // The system short-date format.
+    virtual void SetShortDateFormat() = 0;
+    // Creates the spreadsheet host and opens the main workbook; false when the launcher must
+    // end without opening it (its message has been shown).
+    virtual bool LaunchSpreadsheet(const LauncherState& state) = 0;
+    // Releases the spreadsheet host object, leaving the host running.
+    virtual void ReleaseSpreadsheet() = 0;
+};
+
+// How the start-up ended.
+enum class LauncherEnd {
+    AlreadyRunning,
+    RefusedOnUsbDrive,
+    HandedOffToUpdater,
+    FilesMissing,
+    SpreadsheetRefused,
+    Finished,
+};
+
+struct LauncherPlatform {
+    LauncherShell& shell;
+    FileStore& files;
+    ManagementService& wmi;
+    SystemQueries& system;
+    LauncherStages& stages;
+};
+
+// Texts the start-up shows.
+extern const char* const kAlreadyRunningMessage;
+extern const char* const kUsbRefusalMessage;
+extern const char* const kInfoTitle;
+
+// Runs the start-up sequence once; the caller ends the process whatever the result.
+LauncherEnd RunLauncher(LauncherPlatform& platform, const std::string& editionTag, LauncherState& state);
+
+}  // namespace qor

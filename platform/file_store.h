@@ -1,0 +1,29 @@
+// Files as the system uses them: whole text files in the ANSI code page, existence tests,
+// folder listings and renames. Paths are UTF-8 text with "\" separators.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qor {
+
+class FileStore {
+public:
+    virtual ~FileStore() = default;
+
+    // True when a plain file (not a folder) exists at the path.
+    virtual bool FileExists(const std::string& path) = 0;
+    // True when the path's attributes can be read and say "directory".
+    virtual bool FolderExists(const std::string& path) = 0;
+    // Reads the whole file and decodes it from the ANSI code page. False when it cannot be read.
+    virtual bool ReadText(const std::string& path, std::string& text) = 0;
+    // Encodes the text to the ANSI code page and writes it, replacing the file's content or
+    // appending to it; the file is created when missing. False when it cannot be written.
+    virtual bool WriteText(const std::string& path, const std::string& text, bool append) = 0;
+    // Names (without folder) of the plain files directly inside the folder, in listing order.
+    virtual std::vector<std::string> ListFiles(const std::string& folder) = 0;
+    // Renames a file within the file system; false when that fails.
+    virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+};
+
+}  // namespace qor

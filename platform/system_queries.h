@@ -1,0 +1,26 @@
+// Small questions the programs ask the operating system about itself and its files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qor {
+
+struct FileVersionParts {
+    uint16_t major = 0, minor = 0, build = 0, revision = 0;
+};
+
+class SystemQueries {
+public:
+    virtual ~SystemQueries() = default;
+
+    // Windows directory, without a trailing separator; empty when the query fails.
+    virtual std::string WindowsFolder() = 0;
+    // Windows system directory, without a trailing separator; empty when the query fails.
+    virtual std::string SystemFolder() = 0;
+    // The file version from the file's version resource (fixed file information).
+    // False when the file has no version resource or it cannot be read.
+    virtual bool FileVersion(const std::string& path, FileVersionParts& version) = 0;
+};
+
+}  // namespace qor

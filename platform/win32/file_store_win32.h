@@ -1,0 +1,17 @@
+#pragma once
+
+#include "platform/file_store.h"
+
+namespace qor::win32 {
+
+class Win32FileStore : public FileStore {
+public:
+    bool FileExists(const std::string& path) override;
+    bool FolderExists(const std::string& path) override;
+    bool ReadText(const std::string& path, std::string& text) override;
+    bool WriteText(const std::string& path, const std::string& text, bool append) override;
+    std::vector<std::string> ListFiles(const std::string& folder) override;
+    bool RenameFile(const std::string& from, const std::string& to) override;
+};
+
+}  // namespace qor::win32

@@ -1,0 +1,118 @@
+#include "platform/win32/management_win32.h"
+
+#include <windows.h>
+#include <wbemidl.h>
+
+#include <cstdlib>
+
+#include "platform/win32/unicode.h"
+
+namespace qor::win32 {
+namespace {
+
+// Releases a COM interface pointer when it goes out of scope.
+template <typename T>
+struct ComPtr {
+    T* p = nullptr;
+    ~ComPtr() { if (p) p->Release(); }
+    T** operator&() { return &p; }
+    T* operator->() const { return p; }
+};
+
+struct Variant {
+    VARIANT v;
+    Variant() { VariantInit(&v); }
+    ~Variant() { VariantClear(&v); }
+};
+
+struct Bstr {
+    BSTR b;
+    explicit Bstr(const std::string& text) : b(SysAllocString(Wide(text).c_str())) {}
+    ~Bstr() { SysFreeString(b); }
+};
+
+bool Connect(ComPtr<IWbemServices>& services) {
+    ComPtr<IWbemLocator> locator;
+    if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                                reinterpret_cast<void**>(&locator))))
+        return false;
+    Bstr ns("ROOT\\CIMV2");
+    if (FAILED(locator->ConnectServer(ns.b, nullptr, nullptr, nullptr, 0, nullptr, nullptr, &services)))
+        return false;
+    CoSetProxyBlanket(services.p, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
+                      RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+    return true;
+}
+
+// Runs the query and calls `visit` for each returned object, in delivery order, until it
+// returns false. False when the service or the query fails.
+template <typename Visit>
+bool ForEachObject(IWbemServices* services, const std::string& wql, Visit visit) {
+    ComPtr<IEnumWbemClassObject> rows;
+    Bstr language("WQL"), query(wql);
+    if (FAILED(services->ExecQuery(language.b, query.b,
+                                   WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr, &rows)))
+        return false;
+    for (;;) {
+        ComPtr<IWbemClassObject> row;
+        ULONG got = 0;
+        HRESULT hr = rows->Next(WBEM_INFINITE, 1, &row, &got);
+        if (FAILED(hr)) return false;
+        if (got == 0) return true;
+        if (!visit(row.p)) return false;
+    }
+}
+
+bool ReadText(IWbemClassObject* row, const wchar_t* name, std::string& text) {
+    Variant value;
+    if (FAILED(row->Get(name, 0, &value.v, nullptr, nullptr))) return false;
+    text.clear();
+    if (V_VT(&value.v) == VT_NULL || V_VT(&value.v) == VT_EMPTY) return true;
+    if (FAILED(VariantChangeType(&value.v, &value.v, 0, VT_BSTR))) return false;
+    text = Narrow(V_BSTR(&value.v), SysStringLen(V_BSTR(&value.v)));
+    return true;
+}
+
+}  // namespace
+
+void InitializeComSecurity() {
+    CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
+                         RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
+}
+
+bool Win32ManagementService::Query(const std::string& wql, const std::string& property,
+                                   std::vector<std::string>& values) {
+    ComPtr<IWbemServices> services;
+    if (!Connect(services)) return false;
+    std::wstring name = Wide(property);
+    return ForEachObject(services.p, wql, [&](IWbemClassObject* row) {
+        std::string text;
+        if (!ReadText(row, name.c_str(), text)) return false;
+        values.push_back(text);
+        return true;
+    });
+}
+
+void Win32ManagementService::TerminateEach(const std::string& wql) {
+    ComPtr<IWbemServices> services;
+    if (!Connect(services)) return;
+    Bstr method("Terminate");
+    ForEachObject(services.p, wql, [&](IWbemClassObject* row) {
+        std::string path, pid;
+        ReadText(row, L"__PATH", path);
+        Bstr objectPath(path);
+        HRESULT hr = services->ExecMethod(objectPath.b, method.b, 0, nullptr, nullptr, nullptr, nullptr);
+        // Where the service cannot run the method itself, end the process by its id: the
+        // caller only asks that every process of the query be told to end.
+        if (FAILED(hr) && ReadText(row, L"ProcessId", pid) && !pid.empty()) {
+            HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(strtoul(pid.c_str(), nullptr, 10)));
+            if (h) {
+                TerminateProcess(h, 1);
+                CloseHandle(h);
+            }
+        }
+        return true;
+    });
+}
+
+}  // namespace qor::win32

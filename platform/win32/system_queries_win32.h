@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/system_queries.h"
+
+namespace qor::win32 {
+
+class Win32SystemQueries : public SystemQueries {
+public:
+    std::string WindowsFolder() override;
+    std::string SystemFolder() override;
+    bool FileVersion(const std::string& path, FileVersionParts& version) override;
+};
+
+}  // namespace qor::win32

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds every deliverable: the shipping i686 programs (build/win32) and the x86_64 programs
+# with their tests (build/win64), plus the host unit tests (build/host).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+[ "${QOR_SKIP_SETUP:-}" = 1 ] || bash scripts/setup.sh
+
+jobs=$(nproc)
+for preset in win32 win64 host; do
+  echo "== build $preset"
+  cmake --preset "$preset" > "build-$preset.log" 2>&1 || { cat "build-$preset.log"; exit 1; }
+  cmake --build --preset "$preset" -j "$jobs" >> "build-$preset.log" 2>&1 || { tail -n 60 "build-$preset.log"; exit 1; }
+  rm -f "build-$preset.log"
+done
+echo "== deliverables"
+find build/win32 build/win64 -maxdepth 3 \( -name 'QOR*.exe' -o -name 'qord.dll' \) -printf '%p\n' | sort
