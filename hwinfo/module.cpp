@@ -192,10 +192,17 @@ STDAPI DllUnregisterServer() {
     size_t count = 0;
     const ClassEntry* classes = Classes(count);
     for (size_t i = 0; i < count; ++i) removed = UnregisterServerClass(classes[i]) && removed;
-    // Also removes the dual interfaces' registration. A library that is not registered
-    // (TYPE_E_REGISTRYACCESS) counts as removed.
+    // Removing the type library also removes the dual interfaces' registration. One that is
+    // not registered (any more) counts as removed, so that unregistering twice is no error.
     const SYSKIND kind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
-    const HRESULT hr = UnRegisterTypeLib(LIBID_QORd, kTypeLibMajor, kTypeLibMinor, kTypeLibLocale, kind);
-    if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS) removed = false;
+    BSTR registered_path = nullptr;
+    if (SUCCEEDED(QueryPathOfRegTypeLib(LIBID_QORd, kTypeLibMajor, kTypeLibMinor, kTypeLibLocale,
+                                        &registered_path))) {
+        SysFreeString(registered_path);
+        if (FAILED(UnRegisterTypeLib(LIBID_QORd, kTypeLibMajor, kTypeLibMinor, kTypeLibLocale,
+                                     kind))) {
+            return SELFREG_E_TYPELIB;
+        }
+    }
     return removed ? S_OK : SELFREG_E_CLASS;
 }

@@ -7,3 +7,24 @@ qor_gtest(hwinfo_unit_tests
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/hwinfo/pcinf2_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/unit/hwinfo/pcinf3_test.cpp
   LIBS qor_hwinfo_logic)
+
+if(WIN32)
+  # Stand-in for DiskID32.dll, built into its own folder (see there).
+  add_subdirectory(${CMAKE_CURRENT_SOURCE_DIR}/standins/diskid32
+                   ${CMAKE_CURRENT_BINARY_DIR}/standins/diskid32)
+
+  # A late-bound client of the real qord.dll. Each test registers the DLL with regsvr32 in the
+  # Wine prefix of the run, and one removes the registration again, so the tests share a lock
+  # and never run at the same time.
+  add_executable(hwinfo_client_tests ${CMAKE_CURRENT_SOURCE_DIR}/wine/hwinfo/qord_client_test.cpp)
+  target_link_libraries(hwinfo_client_tests PRIVATE gtest_main ole32 oleaut32 uuid advapi32)
+  target_include_directories(hwinfo_client_tests PRIVATE ${PROJECT_BINARY_DIR}/hwinfo/generated)
+  target_sources(hwinfo_client_tests PRIVATE
+                 ${PROJECT_BINARY_DIR}/hwinfo/generated/hwinfo/qord_interfaces_i.c)
+  target_compile_definitions(hwinfo_client_tests PRIVATE
+    QORD_DLL_UNIX="$<TARGET_FILE:qord>"
+    DISKID32_DIR_UNIX="$<TARGET_FILE_DIR:diskid32_standin>")
+  add_dependencies(hwinfo_client_tests qord diskid32_standin)
+  gtest_discover_tests(hwinfo_client_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES TIMEOUT 120 RESOURCE_LOCK qord_registration)
+endif()

@@ -111,10 +111,10 @@ public:
     const std::vector<uint8_t>& Data() const { return data_; }
     // The SMART output block: 16 header bytes, then the data.
     std::vector<uint8_t> Output() const {
-        std::vector<uint8_t> out(16, 0);
+        std::vector<uint8_t> out(16 + data_.size(), 0);
         out[0] = 0x00;  // buffer size 512, little-endian
         out[1] = 0x02;
-        out.insert(out.end(), data_.begin(), data_.end());
+        std::copy(data_.begin(), data_.end(), out.begin() + 16);
         return out;
     }
 

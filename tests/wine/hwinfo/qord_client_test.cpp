@@ -1,0 +1,468 @@
+// qord.dll as the launcher meets it: registered by regsvr32, created by ProgID and called late
+// bound through IDispatch, on a real COM runtime. Drives cannot be opened for SMART here, so
+// the SMART classes answer with their failure results and DiskID32.dll is the test stand-in.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "hwinfo/qord_interfaces.h"
+
+namespace {
+
+// Owns one interface pointer, so that a failed assertion releases it too.
+template <class Interface>
+class Ref {
+public:
+    Ref() = default;
+    Ref(Ref&& other) noexcept : pointer_(other.pointer_) { other.pointer_ = nullptr; }
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    ~Ref() { Reset(); }
+
+    void Reset() {
+        if (pointer_) pointer_->Release();
+        pointer_ = nullptr;
+    }
+    Interface* get() const { return pointer_; }
+    Interface* operator->() const { return pointer_; }
+    void** Out() {
+        Reset();
+        return reinterpret_cast<void**>(&pointer_);
+    }
+
+private:
+    Interface* pointer_ = nullptr;
+};
+
+// Build-tree paths arrive as Unix paths; Wine shows them on drive Z:.
+std::wstring WinePath(const char* unix_path) {
+    std::wstring path = L"Z:";
+    for (const char* p = unix_path; *p; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
+    return path;
+}
+
+const std::wstring& DllPath() {
+    static const std::wstring path = WinePath(QORD_DLL_UNIX);
+    return path;
+}
+
+DWORD RunRegsvr32(const std::wstring& options) {
+    std::wstring command = L"regsvr32.exe " + options + L" \"" + DllPath() + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return 0xFFFFFFFF;
+    }
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 0xFFFFFFFF;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+std::wstring ReadDefaultValue(const std::wstring& key) {
+    wchar_t value[1024] = {};
+    DWORD size = sizeof(value);
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value,
+                     &size) != ERROR_SUCCESS) {
+        return L"<missing>";
+    }
+    return value;
+}
+
+bool KeyExists(const std::wstring& key) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(handle);
+    return true;
+}
+
+std::wstring GuidText(REFGUID guid) {
+    wchar_t text[40] = {};
+    StringFromGUID2(guid, text, 40);
+    return text;
+}
+
+std::string Narrow(const wchar_t* text) {
+    std::string out;
+    for (; text && *text; ++text) out += static_cast<char>(*text < 128 ? *text : '?');
+    return out;
+}
+
+// One late-bound call: the member by name, arguments in caller order.
+struct Call {
+    HRESULT hr = E_FAIL;
+    VARIANT result;
+    EXCEPINFO exception = {};
+
+    Call() { VariantInit(&result); }
+    ~Call() {
+        VariantClear(&result);
+        SysFreeString(exception.bstrSource);
+        SysFreeString(exception.bstrDescription);
+        SysFreeString(exception.bstrHelpFile);
+    }
+    std::string Text() const {
+        if (V_VT(&result) != VT_BSTR) return "<not text>";
+        return Narrow(V_BSTR(&result));
+    }
+    std::string Description() const { return Narrow(exception.bstrDescription); }
+};
+
+void Invoke(const Ref<IDispatch>& object, const wchar_t* name, WORD flags, std::vector<VARIANT> args,
+            Call& call) {
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    call.hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(call.hr)) return;
+    std::vector<VARIANT> reversed(args.rbegin(), args.rend());  // DISPPARAMS hold them last first
+    DISPPARAMS params = {reversed.empty() ? nullptr : reversed.data(), nullptr,
+                         static_cast<UINT>(reversed.size()), 0};
+    DISPID put = DISPID_PROPERTYPUT;
+    if (flags == DISPATCH_PROPERTYPUT) {
+        params.rgdispidNamedArgs = &put;
+        params.cNamedArgs = 1;
+    }
+    UINT arg_error = 0;
+    call.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                             flags == DISPATCH_PROPERTYPUT ? nullptr : &call.result,
+                             &call.exception, &arg_error);
+}
+
+VARIANT Long(LONG value) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = value;
+    return v;
+}
+
+VARIANT Missing() {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_ERROR;
+    V_ERROR(&v) = DISP_E_PARAMNOTFOUND;
+    return v;
+}
+
+Ref<IDispatch> CreateByProgId(const wchar_t* prog_id) {
+    Ref<IDispatch> object;
+    CLSID clsid;
+    if (SUCCEEDED(CLSIDFromProgID(prog_id, &clsid))) {
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.Out());
+    }
+    return object;
+}
+
+// Whether the physical drive can be opened as the SMART classes open it. Under Wine a drive
+// backed by a readable disk opens (its SMART calls then fail); the others do not exist.
+bool DriveOpens(int drive) {
+    const std::wstring path = L"\\\\.\\PhysicalDrive" + std::to_wstring(drive);
+    HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(handle);
+    return true;
+}
+
+HRESULT CanUnloadNow() {
+    HMODULE module = GetModuleHandleW(DllPath().c_str());
+    if (!module) return S_OK;  // not loaded at all
+    auto can_unload =
+        reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(reinterpret_cast<void*>(
+            GetProcAddress(module, "DllCanUnloadNow")));
+    return can_unload ? can_unload() : E_FAIL;
+}
+
+void SetStandIn(const char* result, const char* text) {
+    SetEnvironmentVariableA("QOR_DISKID32_RESULT", result);
+    SetEnvironmentVariableA("QOR_DISKID32_TEXT", text);
+}
+
+class QordClient : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        ASSERT_EQ(RunRegsvr32(L"/s"), 0u) << "regsvr32 /s failed";
+        SetDllDirectoryW(WinePath(DISKID32_DIR_UNIX).c_str());
+        SetStandIn("1", "  STANDIN-ID");
+    }
+    void TearDown() override {
+        SetDllDirectoryW(nullptr);
+        CoUninitialize();
+    }
+};
+
+TEST_F(QordClient, Regsvr32RegistersAndUnregistersTheClassesAndTypeLibrary) {
+    const wchar_t* prog_ids[] = {L"QORd.PCINF1", L"QORd.PCINF2", L"QORd.PCINF3"};
+    const GUID* clsids[] = {&CLSID_PCINF1, &CLSID_PCINF2, &CLSID_PCINF3};
+    const std::wstring typelib_key = L"TypeLib\\" + GuidText(LIBID_QORd) + L"\\1.0";
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(Narrow(prog_ids[i]));
+        CLSID clsid;
+        ASSERT_EQ(CLSIDFromProgID(prog_ids[i], &clsid), S_OK);
+        EXPECT_TRUE(IsEqualCLSID(clsid, *clsids[i]));
+        const std::wstring key = L"CLSID\\" + GuidText(clsid) + L"\\InprocServer32";
+        EXPECT_EQ(lstrcmpiW(ReadDefaultValue(key).c_str(), DllPath().c_str()), 0)
+            << Narrow(ReadDefaultValue(key).c_str());
+    }
+    EXPECT_TRUE(KeyExists(typelib_key));
+    EXPECT_TRUE(KeyExists(L"Interface\\" + GuidText(IID__PCINF1)));
+
+    ASSERT_EQ(RunRegsvr32(L"/u /s"), 0u);
+    for (int i = 0; i < 3; ++i) {
+        CLSID clsid;
+        EXPECT_NE(CLSIDFromProgID(prog_ids[i], &clsid), S_OK);
+        EXPECT_FALSE(KeyExists(prog_ids[i]));
+        EXPECT_FALSE(KeyExists(L"CLSID\\" + GuidText(*clsids[i])));
+    }
+    EXPECT_FALSE(KeyExists(typelib_key));
+    EXPECT_FALSE(KeyExists(L"Interface\\" + GuidText(IID__PCINF1)));
+    EXPECT_EQ(CreateByProgId(L"QORd.PCINF1").get(), nullptr);
+
+    // Unregistering twice is no error; registering again restores everything.
+    EXPECT_EQ(RunRegsvr32(L"/u /s"), 0u);
+    ASSERT_EQ(RunRegsvr32(L"/s"), 0u);
+    EXPECT_TRUE(KeyExists(typelib_key));
+}
+
+TEST_F(QordClient, Pcinf1PropertiesAndTheIllegalDriveNumberError) {
+    Ref<IDispatch> object = CreateByProgId(L"QORd.PCINF1");
+    ASSERT_NE(object.get(), nullptr);
+    {
+        Call call;
+        Invoke(object, L"CurrentDrive", DISPATCH_PROPERTYGET, {}, call);
+        ASSERT_EQ(call.hr, S_OK);
+        EXPECT_EQ(V_VT(&call.result), VT_UI1);
+        EXPECT_EQ(V_UI1(&call.result), 0);
+    }
+    {
+        Call call;
+        Invoke(object, L"Platform", DISPATCH_PROPERTYGET, {}, call);
+        ASSERT_EQ(call.hr, S_OK);
+        EXPECT_EQ(call.Text(), "WNT");
+    }
+    {
+        Call call;
+        Invoke(object, L"CurrentDrive", DISPATCH_PROPERTYPUT, {Long(2)}, call);
+        EXPECT_EQ(call.hr, S_OK);
+    }
+    for (LONG illegal : {4, 255}) {
+        SCOPED_TRACE(illegal);
+        Call call;
+        Invoke(object, L"CurrentDrive", DISPATCH_PROPERTYPUT, {Long(illegal)}, call);
+        ASSERT_EQ(call.hr, DISP_E_EXCEPTION);
+        EXPECT_EQ(call.exception.wCode, 10000);
+        EXPECT_EQ(call.exception.scode, 0);
+        EXPECT_EQ(call.Description(), "Illegal Drive Number");
+        EXPECT_EQ(Narrow(call.exception.bstrSource), "QORd.PCINF1");
+    }
+    {
+        Call call;
+        Invoke(object, L"CurrentDrive", DISPATCH_PROPERTYGET, {}, call);
+        EXPECT_EQ(V_UI1(&call.result), 2) << "the old value is kept";
+    }
+}
+
+TEST_F(QordClient, Pcinf1GetHdID1RaisesErrorOnCreateFileForDrivesThatDoNotOpen) {
+    Ref<IDispatch> object = CreateByProgId(L"QORd.PCINF1");
+    ASSERT_NE(object.get(), nullptr);
+    int unopened = 0;
+    for (LONG drive = 0; drive <= 3; ++drive) {
+        SCOPED_TRACE(drive);
+        Call put;
+        Invoke(object, L"CurrentDrive", DISPATCH_PROPERTYPUT, {Long(drive)}, put);
+        ASSERT_EQ(put.hr, S_OK);
+        Call call;
+        Invoke(object, L"GetHdID1", DISPATCH_METHOD, {}, call);
+        if (DriveOpens(drive)) {
+            EXPECT_EQ(call.hr, S_OK);
+            EXPECT_EQ(V_VT(&call.result), VT_BSTR);
+        } else {
+            ++unopened;
+            ASSERT_EQ(call.hr, DISP_E_EXCEPTION);
+            EXPECT_EQ(call.exception.wCode, 10003);
+            EXPECT_EQ(call.exception.scode, 0);
+            EXPECT_EQ(call.Description(), "Error on CreateFile");
+            EXPECT_EQ(Narrow(call.exception.bstrSource), "QORd.PCINF1");
+        }
+    }
+    if (unopened == 0) GTEST_SKIP() << "all four physical drives open in this prefix";
+}
+
+TEST_F(QordClient, VtableCallersSeeTheErrorThroughHresultAndErrorInfo) {
+    Ref<_PCINF1> object;
+    ASSERT_EQ(CoCreateInstance(CLSID_PCINF1, nullptr, CLSCTX_INPROC_SERVER, IID__PCINF1,
+                               object.Out()),
+              S_OK);
+    EXPECT_EQ(object->put_CurrentDrive(4), MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 10000));
+    Ref<IErrorInfo> info;
+    ASSERT_EQ(GetErrorInfo(0, reinterpret_cast<IErrorInfo**>(info.Out())), S_OK);
+    BSTR description = nullptr;
+    info->GetDescription(&description);
+    EXPECT_EQ(Narrow(description), "Illegal Drive Number");
+    SysFreeString(description);
+
+    Ref<ISupportErrorInfo> support;
+    ASSERT_EQ(object->QueryInterface(IID_ISupportErrorInfo, support.Out()), S_OK);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID__PCINF1), S_OK);
+}
+
+// The order of the launcher's machine marker: GetHdID1, GetHdID2, GetHdID3, each on a new
+// object, no arguments, drive 0. Drive 0 may open under Wine (then its SMART calls fail and
+// the text is empty) or not (then error 10003).
+TEST_F(QordClient, LauncherOrderGivesEachClassItsAnswerOrError) {
+    SetStandIn("1", "  WINE-ID 77\\0");
+    {
+        Ref<IDispatch> object = CreateByProgId(L"QORd.PCINF1");
+        ASSERT_NE(object.get(), nullptr);
+        Call call;
+        Invoke(object, L"GetHdID1", DISPATCH_METHOD, {}, call);
+        if (DriveOpens(0)) {
+            ASSERT_EQ(call.hr, S_OK);
+            EXPECT_EQ(call.Text(), "") << "Wine answers no SMART request";
+        } else {
+            ASSERT_EQ(call.hr, DISP_E_EXCEPTION);
+            EXPECT_EQ(call.exception.wCode, 10003);
+            EXPECT_EQ(call.Description(), "Error on CreateFile");
+        }
+    }
+    {
+        Ref<IDispatch> object = CreateByProgId(L"QORd.PCINF2");
+        ASSERT_NE(object.get(), nullptr);
+        Call call;
+        Invoke(object, L"GetHdID2", DISPATCH_METHOD, {}, call);
+        ASSERT_EQ(call.hr, S_OK);
+        EXPECT_EQ(call.Text(), "");
+    }
+    {
+        Ref<IDispatch> object = CreateByProgId(L"QORd.PCINF3");
+        ASSERT_NE(object.get(), nullptr);
+        Call call;
+        Invoke(object, L"GetHdID3", DISPATCH_METHOD, {}, call);
+        ASSERT_EQ(call.hr, S_OK);
+        EXPECT_EQ(call.Text(), "WINE-ID 77");
+    }
+    EXPECT_EQ(CanUnloadNow(), S_OK);
+}
+
+TEST_F(QordClient, Pcinf2ArgumentsDefaultsAndOverflow) {
+    Ref<IDispatch> object = CreateByProgId(L"QORd.PCINF2");
+    ASSERT_NE(object.get(), nullptr);
+    {
+        Call call;
+        Invoke(object, L"GetDiskInfo", DISPATCH_METHOD, {Long(0)}, call);
+        ASSERT_EQ(call.hr, S_OK);
+        EXPECT_EQ(V_VT(&call.result), VT_I4);
+        EXPECT_EQ(V_I4(&call.result), DriveOpens(0) ? 0 : -1);
+    }
+    {
+        SCOPED_TRACE("both arguments given, or passed as missing");
+        for (auto args : {std::vector<VARIANT>{Long(1), Long(1)},
+                          std::vector<VARIANT>{Missing(), Missing()},
+                          std::vector<VARIANT>{Long(4)}}) {
+            Call call;
+            Invoke(object, L"GetHdID2", DISPATCH_METHOD, args, call);
+            ASSERT_EQ(call.hr, S_OK);
+            EXPECT_EQ(call.Text(), "");
+        }
+    }
+    {
+        SCOPED_TRACE("a drive number that does not fit into a byte");
+        for (LONG disk : {256, -1}) {
+            Call call;
+            Invoke(object, L"GetHdID2", DISPATCH_METHOD, {Long(disk)}, call);
+            EXPECT_EQ(call.hr, DISP_E_EXCEPTION);
+            EXPECT_EQ(call.exception.scode, DISP_E_OVERFLOW);
+        }
+        Call call;
+        Invoke(object, L"GetDiskInfo", DISPATCH_METHOD, {Long(300)}, call);
+        EXPECT_TRUE(FAILED(call.hr));
+    }
+}
+
+TEST_F(QordClient, Pcinf3AnswersFromTheStandIn) {
+    Ref<IDispatch> object = CreateByProgId(L"QORd.PCINF3");
+    ASSERT_NE(object.get(), nullptr);
+    struct Case {
+        const char* result;
+        const char* text;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"1", "  TEXT\\0", "TEXT"},
+        {"1", "A\\0B\\0 C ", "AB C"},
+        {"0", "  WRITTEN ANYWAY", ""},
+        {"2", "OTHER", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        SetStandIn(c.result, c.text);
+        Call call;
+        Invoke(object, L"GetHdID3", DISPATCH_METHOD, {}, call);
+        ASSERT_EQ(call.hr, S_OK);
+        EXPECT_EQ(call.Text(), c.expected);
+    }
+}
+
+TEST_F(QordClient, Pcinf3WithoutTheLibraryRaisesAnError) {
+    SetDllDirectoryW(nullptr);
+    HMODULE found = LoadLibraryW(L"DiskID32.dll");
+    if (found) {
+        FreeLibrary(found);
+        GTEST_SKIP() << "a DiskID32.dll is installed in this prefix";
+    }
+    Ref<IDispatch> object = CreateByProgId(L"QORd.PCINF3");
+    ASSERT_NE(object.get(), nullptr);
+    Call call;
+    Invoke(object, L"GetHdID3", DISPATCH_METHOD, {}, call);
+    EXPECT_EQ(call.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(call.exception.scode, HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
+    EXPECT_FALSE(call.Description().empty());
+}
+
+TEST_F(QordClient, CanUnloadOnlyWhenNoObjectAndNoLockIsAlive) {
+    {
+        Ref<IDispatch> objects[3] = {CreateByProgId(L"QORd.PCINF1"),
+                                     CreateByProgId(L"QORd.PCINF2"),
+                                     CreateByProgId(L"QORd.PCINF3")};
+        for (const auto& object : objects) ASSERT_NE(object.get(), nullptr);
+        {
+            // Type information is handed out and released without keeping anything alive.
+            Ref<ITypeInfo> info;
+            ASSERT_EQ(objects[0]->GetTypeInfo(0, LOCALE_USER_DEFAULT,
+                                              reinterpret_cast<ITypeInfo**>(info.Out())),
+                      S_OK);
+            BSTR name = nullptr;
+            info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+            EXPECT_EQ(Narrow(name), "_PCINF1");
+            SysFreeString(name);
+        }
+        for (auto& object : objects) {
+            EXPECT_EQ(CanUnloadNow(), S_FALSE);
+            object.Reset();
+        }
+    }
+    EXPECT_EQ(CanUnloadNow(), S_OK);
+
+    Ref<IClassFactory> factory;
+    ASSERT_EQ(CoGetClassObject(CLSID_PCINF2, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               factory.Out()),
+              S_OK);
+    factory->LockServer(TRUE);
+    EXPECT_EQ(CanUnloadNow(), S_FALSE);
+    factory->LockServer(FALSE);
+    EXPECT_EQ(CanUnloadNow(), S_OK);
+}
+
+}  // namespace
