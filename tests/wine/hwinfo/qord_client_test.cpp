@@ -236,6 +236,74 @@ TEST_F(QordClient, Regsvr32RegistersAndUnregistersTheClassesAndTypeLibrary) {
     EXPECT_TRUE(KeyExists(typelib_key));
 }
 
+// What late-bound callers and object browsers read from the registered type library.
+TEST_F(QordClient, TypeLibraryDescribesClassesInterfacesAndEnumerations) {
+    Ref<ITypeLib> library;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_QORd, 1, 0, 0x0409, reinterpret_cast<ITypeLib**>(library.Out())),
+              S_OK);
+    TLIBATTR* attributes = nullptr;
+    ASSERT_EQ(library->GetLibAttr(&attributes), S_OK);
+    EXPECT_EQ(attributes->wMajorVerNum, 1);
+    EXPECT_EQ(attributes->wMinorVerNum, 0);
+    EXPECT_EQ(attributes->lcid, 0x0409u);
+    library->ReleaseTLibAttr(attributes);
+    BSTR name = nullptr;
+    library->GetDocumentation(-1, &name, nullptr, nullptr, nullptr);
+    EXPECT_EQ(Narrow(name), "QORd");
+    SysFreeString(name);
+
+    auto info_of = [&](REFGUID guid, TYPEKIND kind, WORD flags) {
+        SCOPED_TRACE(Narrow(GuidText(guid).c_str()));
+        Ref<ITypeInfo> info;
+        ASSERT_EQ(library->GetTypeInfoOfGuid(guid, reinterpret_cast<ITypeInfo**>(info.Out())), S_OK);
+        TYPEATTR* type = nullptr;
+        ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
+        EXPECT_EQ(type->typekind, kind);
+        EXPECT_EQ(type->wTypeFlags & flags, flags);
+        info->ReleaseTypeAttr(type);
+    };
+    for (const GUID* iid : {&IID__PCINF1, &IID__PCINF2, &IID__PCINF3}) {
+        info_of(*iid, TKIND_DISPATCH, TYPEFLAG_FDUAL | TYPEFLAG_FHIDDEN);
+    }
+    for (const GUID* clsid : {&CLSID_PCINF1, &CLSID_PCINF2, &CLSID_PCINF3}) {
+        info_of(*clsid, TKIND_COCLASS, TYPEFLAG_FCANCREATE);
+    }
+
+    // The enumerations with their members' values.
+    struct Member {
+        const char* name;
+        LONG value;
+    };
+    auto enumeration = [&](const wchar_t* enum_name, std::vector<Member> members) {
+        SCOPED_TRACE(Narrow(enum_name));
+        ITypeInfo* found[1] = {};
+        MEMBERID ids[1] = {};
+        USHORT count = 1;
+        ASSERT_EQ(library->FindName(const_cast<LPOLESTR>(enum_name), 0, found, ids, &count), S_OK);
+        ASSERT_EQ(count, 1);
+        Ref<ITypeInfo> info;
+        *reinterpret_cast<ITypeInfo**>(info.Out()) = found[0];
+        TYPEATTR* type = nullptr;
+        ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
+        EXPECT_EQ(type->typekind, TKIND_ENUM);
+        ASSERT_EQ(type->cVars, members.size());
+        info->ReleaseTypeAttr(type);
+        for (UINT i = 0; i < members.size(); ++i) {
+            VARDESC* var = nullptr;
+            ASSERT_EQ(info->GetVarDesc(i, &var), S_OK);
+            BSTR member = nullptr;
+            info->GetDocumentation(var->memid, &member, nullptr, nullptr, nullptr);
+            EXPECT_EQ(Narrow(member), members[i].name);
+            SysFreeString(member);
+            EXPECT_EQ(V_I4(var->lpvarValue), members[i].value);
+            info->ReleaseVarDesc(var);
+        }
+    };
+    enumeration(L"eumDiskNo", {{"hdPrimaryMaster", 0}, {"hdPrimarySlave", 1},
+                               {"hdSecondaryMaster", 2}, {"hdSecondarySlave", 3}});
+    enumeration(L"eumInfoType", {{"hdmodelsn", 0}, {"hdOnlyModel", 1}, {"hdOnlySN", 2}});
+}
+
 TEST_F(QordClient, Pcinf1PropertiesAndTheIllegalDriveNumberError) {
     Ref<IDispatch> object = CreateByProgId(L"QORd.PCINF1");
     ASSERT_NE(object.get(), nullptr);
@@ -409,7 +477,7 @@ TEST_F(QordClient, Pcinf3AnswersFromTheStandIn) {
         SCOPED_TRACE(c.text);
         SetStandIn(c.result, c.text);
         Call call;
-        Invoke(object, L"GetHdID3", DISPATCH_METHOD, {}, call);
+        Invoke(object, L"gethdid3", DISPATCH_METHOD | DISPATCH_PROPERTYGET, {}, call);
         ASSERT_EQ(call.hr, S_OK);
         EXPECT_EQ(call.Text(), c.expected);
     }
