@@ -195,16 +195,5 @@ TEST(HwinfoPcinf2, GetHdID2FailuresGiveEmptyTextOrAnOverflowError) {
     EXPECT_EQ(object.GetHdID2(0, 2).text, "");
 }
 
-TEST(HwinfoSwapBytePairs, SwapsEveryWordAndLeavesAnOddLastByte) {
-    uint8_t even[] = {1, 2, 3, 4, 5, 6};
-    SwapBytePairs(even, 6);
-    EXPECT_EQ(std::vector<uint8_t>(even, even + 6), (std::vector<uint8_t>{2, 1, 4, 3, 6, 5}));
-    uint8_t odd[] = {1, 2, 3};
-    SwapBytePairs(odd, 3);
-    EXPECT_EQ(std::vector<uint8_t>(odd, odd + 3), (std::vector<uint8_t>{2, 1, 3}));
-    SwapBytePairs(odd, 0);
-    EXPECT_EQ(odd[0], 2);
-}
-
 }  // namespace
 }  // namespace qor::hwinfo

@@ -237,7 +237,7 @@ TEST_F(QordClient, Regsvr32RegistersAndUnregistersTheClassesAndTypeLibrary) {
 }
 
 // What late-bound callers and object browsers read from the registered type library.
-TEST_F(QordClient, TypeLibraryDescribesClassesInterfacesAndEnumerations) {
+TEST_F(QordClient, TypeLibraryDescribesTheClassesAndTheirDualInterfaces) {
     Ref<ITypeLib> library;
     ASSERT_EQ(LoadRegTypeLib(LIBID_QORd, 1, 0, 0x0409, reinterpret_cast<ITypeLib**>(library.Out())),
               S_OK);
@@ -268,40 +268,6 @@ TEST_F(QordClient, TypeLibraryDescribesClassesInterfacesAndEnumerations) {
     for (const GUID* clsid : {&CLSID_PCINF1, &CLSID_PCINF2, &CLSID_PCINF3}) {
         info_of(*clsid, TKIND_COCLASS, TYPEFLAG_FCANCREATE);
     }
-
-    // The enumerations with their members' values.
-    struct Member {
-        const char* name;
-        LONG value;
-    };
-    auto enumeration = [&](const wchar_t* enum_name, std::vector<Member> members) {
-        SCOPED_TRACE(Narrow(enum_name));
-        ITypeInfo* found[1] = {};
-        MEMBERID ids[1] = {};
-        USHORT count = 1;
-        ASSERT_EQ(library->FindName(const_cast<LPOLESTR>(enum_name), 0, found, ids, &count), S_OK);
-        ASSERT_EQ(count, 1);
-        Ref<ITypeInfo> info;
-        *reinterpret_cast<ITypeInfo**>(info.Out()) = found[0];
-        TYPEATTR* type = nullptr;
-        ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
-        EXPECT_EQ(type->typekind, TKIND_ENUM);
-        ASSERT_EQ(type->cVars, members.size());
-        info->ReleaseTypeAttr(type);
-        for (UINT i = 0; i < members.size(); ++i) {
-            VARDESC* var = nullptr;
-            ASSERT_EQ(info->GetVarDesc(i, &var), S_OK);
-            BSTR member = nullptr;
-            info->GetDocumentation(var->memid, &member, nullptr, nullptr, nullptr);
-            EXPECT_EQ(Narrow(member), members[i].name);
-            SysFreeString(member);
-            EXPECT_EQ(V_I4(var->lpvarValue), members[i].value);
-            info->ReleaseVarDesc(var);
-        }
-    };
-    enumeration(L"eumDiskNo", {{"hdPrimaryMaster", 0}, {"hdPrimarySlave", 1},
-                               {"hdSecondaryMaster", 2}, {"hdSecondarySlave", 3}});
-    enumeration(L"eumInfoType", {{"hdmodelsn", 0}, {"hdOnlyModel", 1}, {"hdOnlySN", 2}});
 }
 
 TEST_F(QordClient, Pcinf1PropertiesAndTheIllegalDriveNumberError) {
@@ -469,9 +435,7 @@ TEST_F(QordClient, Pcinf3AnswersFromTheStandIn) {
     };
     const Case cases[] = {
         {"1", "  TEXT\\0", "TEXT"},
-        {"1", "A\\0B\\0 C ", "AB C"},
         {"0", "  WRITTEN ANYWAY", ""},
-        {"2", "OTHER", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
