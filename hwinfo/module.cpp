@@ -16,6 +16,9 @@ namespace {
 HMODULE g_module = nullptr;
 LONG g_objects = 0;
 LONG g_locks = 0;
+// References to the class factories held by callers: a caller holding a factory must not find
+// the library unloaded under it.
+LONG g_factory_references = 0;
 
 constexpr WORD kTypeLibMajor = 1;
 constexpr WORD kTypeLibMinor = 0;
@@ -40,7 +43,8 @@ std::wstring GuidText(REFGUID guid) {
     return text;
 }
 
-// One class factory per class; factories are static and do not count as objects.
+// One class factory per class. Factories are static; their outstanding references keep the
+// library loaded like objects do.
 class ClassFactory final : public IClassFactory {
 public:
     explicit ClassFactory(const ClassEntry& entry) : entry_(entry) {}
@@ -49,13 +53,20 @@ public:
         if (!object) return E_POINTER;
         if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
             *object = static_cast<IClassFactory*>(this);
+            AddRef();
             return S_OK;
         }
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        InterlockedIncrement(&g_factory_references);
+        return 2;
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        InterlockedDecrement(&g_factory_references);
+        return 1;
+    }
 
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         if (!object) return E_POINTER;
@@ -170,7 +181,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
 }
 
 STDAPI DllCanUnloadNow() {
-    return (g_objects == 0 && g_locks == 0) ? S_OK : S_FALSE;
+    return (g_objects == 0 && g_locks == 0 && g_factory_references == 0) ? S_OK : S_FALSE;
 }
 
 STDAPI DllRegisterServer() {

@@ -491,9 +491,15 @@ TEST_F(QordClient, CanUnloadOnlyWhenNoObjectAndNoLockIsAlive) {
     ASSERT_EQ(CoGetClassObject(CLSID_PCINF2, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
                                factory.Out()),
               S_OK);
+    EXPECT_EQ(CanUnloadNow(), S_FALSE) << "a caller holds a class factory";
     factory->LockServer(TRUE);
-    EXPECT_EQ(CanUnloadNow(), S_FALSE);
+    factory.Reset();
+    EXPECT_EQ(CanUnloadNow(), S_FALSE) << "the server is locked";
+    ASSERT_EQ(CoGetClassObject(CLSID_PCINF2, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               factory.Out()),
+              S_OK);
     factory->LockServer(FALSE);
+    factory.Reset();
     EXPECT_EQ(CanUnloadNow(), S_OK);
 }
 
