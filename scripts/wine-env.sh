@@ -24,8 +24,6 @@ qor_wine_start() {
 
   setsid nohup /usr/lib/wine/wineserver64 -p -f > /dev/null 2>&1 &
   $WINE wineboot -i > "$root/build/wineboot.log" 2>&1
-  /usr/lib/wine/wineserver64 -w 2>/dev/null || true
-  setsid nohup /usr/lib/wine/wineserver64 -p -f > /dev/null 2>&1 &
 
   # Shell folders inside the prefix, not links into the Linux home.
   local d

@@ -1,0 +1,232 @@
+// QOR.exe end to end under Wine: the real program in a folder of its own, its dialogs found and
+// answered through the UI driver, its state read from the report that test builds write.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "core/text.h"
+#include "platform/win32/unicode.h"
+#include "tests/standins/uidriver/uidriver.h"
+
+namespace qor {
+namespace {
+
+using win32::Narrow;
+using win32::Wide;
+
+std::string WinePath(const std::string& unixPath) { return "Z:" + ReplaceAll(unixPath, "/", "\\"); }
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(Wide(path).c_str(), std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(Wide(path).c_str(), std::ios::binary);
+    out << bytes;
+}
+
+std::string ToLower(std::string text) {
+    for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A started launcher.
+struct Launch {
+    PROCESS_INFORMATION pi{};
+    bool Wait(int ms) { return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0; }
+    ~Launch() {
+        if (pi.hProcess) {
+            if (!Wait(0)) TerminateProcess(pi.hProcess, 1);
+            CloseHandle(pi.hProcess);
+            CloseHandle(pi.hThread);
+        }
+    }
+};
+
+class LauncherEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        static int serial = 0;
+        app_ = Narrow(temp) + "qor-e2e-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
+        CreateDirectoryW(Wide(app_).c_str(), nullptr);
+        CreateDirectoryW(Wide(app_ + "\\SYS").c_str(), nullptr);
+        ASSERT_TRUE(CopyFileW(Wide(WinePath(QOR_TEST_LAUNCHER_EXE)).c_str(), Wide(Exe()).c_str(), FALSE));
+        // Both notices off unless a test turns one on: a plain start then runs straight through.
+        WriteSettings("FSSHOW = False\r\nFFSHOW = False\r\n");
+    }
+
+    void TearDown() override {
+        SHFileOp(app_);
+    }
+
+    static void SHFileOp(const std::string& folder) {
+        WIN32_FIND_DATAW d;
+        HANDLE h = FindFirstFileW(Wide(folder + "\\*").c_str(), &d);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                std::string name = Narrow(d.cFileName);
+                if (name == "." || name == "..") continue;
+                std::string path = folder + "\\" + name;
+                if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) SHFileOp(path);
+                else DeleteFileW(Wide(path).c_str());
+            } while (FindNextFileW(h, &d));
+            FindClose(h);
+        }
+        RemoveDirectoryW(Wide(folder).c_str());
+    }
+
+    std::string Exe() const { return app_ + "\\QOR.exe"; }
+    std::string Report() const { return app_ + "\\state.txt"; }
+    void WriteSettings(const std::string& bytes) { WriteBytes(app_ + "\\SYS\\setinf.txt", bytes); }
+    std::string Settings() { return ReadBytes(app_ + "\\SYS\\setinf.txt"); }
+
+    void Start(Launch& launch, const std::string& arguments) {
+        SetEnvironmentVariableW(L"QOR_STATE_REPORT", Wide(Report()).c_str());
+        std::wstring cmd = L"\"" + Wide(Exe()) + L"\"" + (arguments.empty() ? L"" : L" " + Wide(arguments));
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                   Wide(app_).c_str(), &si, &launch.pi));
+    }
+
+    // Runs the launcher to its end and gives its reported state.
+    std::map<std::string, std::string> Run(const std::string& arguments) {
+        DeleteFileW(Wide(Report()).c_str());
+        Launch launch;
+        Start(launch, arguments);
+        EXPECT_TRUE(launch.Wait(30000)) << "launcher did not end: " << arguments;
+        return ReadReport();
+    }
+
+    std::map<std::string, std::string> ReadReport() {
+        std::map<std::string, std::string> state;
+        for (const std::string& line : SplitLines(ReadBytes(Report()))) {
+            size_t eq = line.find('=');
+            if (eq != std::string::npos) state[line.substr(0, eq)] = line.substr(eq + 1);
+        }
+        return state;
+    }
+
+    std::string app_;
+};
+
+TEST_F(LauncherEndToEnd, CommandLinesGiveTheAccountSetToOpen) {
+    auto plain = Run("");
+    EXPECT_EQ(plain["End"], "5");  // ran to the end
+    EXPECT_EQ(plain["AppFolder"], app_);
+    EXPECT_EQ(plain["WorkbookPath"], app_ + "\\QOR_BIZACC_6.01");
+    EXPECT_EQ(plain["SysFolder"], app_ + "\\SYS\\");
+    EXPECT_EQ(plain["ShortVersion"], "6.01");
+    EXPECT_EQ(plain["FullVersion"], "6.01.06");
+    EXPECT_EQ(plain["SkipsUpdate"], "0");
+    EXPECT_EQ(plain["CommandText"], "");
+    // The real management service finds no USB disk here.
+    EXPECT_EQ(plain["UsbDrives"], "NOUDISK");
+    // A prefix without 32-bit support has no SysWOW64: the components then go to System32.
+    const std::string windows = plain["WinFolder"];
+    EXPECT_TRUE(StartsWith(windows, "C:\\"));
+    const bool wow64 = Exists(windows + "\\SysWOW64");
+    EXPECT_EQ(ToLower(plain["ComponentFolder"]), ToLower(windows + (wow64 ? "\\SysWOW64\\" : "\\System32\\")));
+
+    auto restart = Run("/0");
+    EXPECT_EQ(restart["SkipsUpdate"], "1");
+    EXPECT_EQ(restart["AccountFolder"], "");
+    EXPECT_EQ(restart["AccountFile"], "");
+
+    auto handedBack = Run("/0/D:\\Books\\a.qorb");
+    EXPECT_EQ(handedBack["SkipsUpdate"], "1");
+    EXPECT_EQ(handedBack["AccountFolder"], "D:\\Books\\");
+    EXPECT_EQ(handedBack["AccountFile"], "a.qorb");
+
+    auto quoted = Run("\"D:\\Books\\a b.qorb\"");
+    EXPECT_EQ(quoted["CommandText"], "D:\\Books\\a b.qorb");
+    EXPECT_EQ(quoted["SkipsUpdate"], "0");
+    EXPECT_EQ(quoted["AccountFolder"], "D:\\Books\\");
+    EXPECT_EQ(quoted["AccountFile"], "a b.qorb");
+
+    auto chinese = Run("\"D:\\账套\\二〇二六.qorb\"");
+    EXPECT_EQ(chinese["AccountFolder"], "D:\\账套\\");
+    EXPECT_EQ(chinese["AccountFile"], "二〇二六.qorb");
+
+    auto bare = Run("a.qorb");
+    EXPECT_EQ(bare["AccountFolder"], "");
+    EXPECT_EQ(bare["AccountFile"], "a.qorb");
+}
+
+TEST_F(LauncherEndToEnd, UsbPermissionMarkerSkipsTheDriveQuery) {
+    WriteBytes(app_ + "\\SYS\\u.run", "");
+    auto state = Run("/0");
+    EXPECT_EQ(state["End"], "5");
+    EXPECT_EQ(state["UsbDrives"], "");  // never asked
+}
+
+TEST_F(LauncherEndToEnd, SecondInstanceIsRefusedWhileTheFirstShowsItsTip) {
+    // The first launcher stops at the file-association tip (a plain start with the tip on).
+    WriteSettings("FSSHOW = False\r\n");
+    CreateDirectoryW(Wide(app_ + "\\Db").c_str(), nullptr);
+    for (const char* name : {"x.qor", "y.qor", "y.qorb", "Z.QOR"}) WriteBytes(app_ + "\\Db\\" + name, name);
+
+    Launch first;
+    Start(first, "");
+    HWND tip = uidriver::WaitForWindow("您知道吗？", first.pi.dwProcessId, 20000);
+    ASSERT_NE(tip, nullptr);
+    auto texts = uidriver::ChildTexts(tip);
+    EXPECT_EQ(texts.at(1), "QOR新增了账套文件关联功能，今后您可以：");
+    EXPECT_EQ(texts.at(5), "我知道了");
+    if (const char* shots = getenv("QOR_SCREENSHOTS")) uidriver::SaveWindowBitmap(tip, std::string(shots) + "\\Ff.bmp");
+
+    // A second start shows the message and ends, changing nothing.
+    DeleteFileW(Wide(Report()).c_str());
+    std::string settingsBefore = Settings();
+    Launch second;
+    Start(second, "/0/D:\\Books\\a.qorb");
+    HWND box = uidriver::WaitForWindow("提示", second.pi.dwProcessId, 20000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(uidriver::MessageBoxText(box), "应用程序QOR.exe已经运行！");
+    EXPECT_TRUE(uidriver::ClickButton(box, IDOK));
+    EXPECT_TRUE(second.Wait(10000));
+    auto refused = ReadReport();
+    EXPECT_EQ(refused["End"], "0");
+    EXPECT_EQ(refused["AppFolder"], "") << "the second launcher went on past the single-instance test";
+    EXPECT_EQ(Settings(), settingsBefore);
+    EXPECT_FALSE(first.Wait(0)) << "the first launcher must still be waiting at its tip";
+
+    // Ticking "不再提示" and closing the tip switches it off and migrates the old account sets.
+    EXPECT_TRUE(uidriver::SetChecked(tip, 1001, true));
+    EXPECT_TRUE(uidriver::ClickButtonByText(tip, "我知道了"));
+    ASSERT_TRUE(first.Wait(20000));
+    EXPECT_EQ(Settings(), "FSSHOW = False\r\nFFSHOW = False\r\n");
+    EXPECT_TRUE(Exists(app_ + "\\Db\\x.qorb"));
+    EXPECT_FALSE(Exists(app_ + "\\Db\\x.qor"));
+    EXPECT_TRUE(Exists(app_ + "\\Db\\y.qor"));  // its new name was taken
+    EXPECT_EQ(ReadBytes(app_ + "\\Db\\y.qorb"), "y.qorb");
+    EXPECT_TRUE(Exists(app_ + "\\Db\\Z.QOR"));  // capitals are not the old type
+    EXPECT_EQ(ReadReport()["End"], "5");
+}
+
+TEST_F(LauncherEndToEnd, TipWithoutTheTickShowsAgainNextTime) {
+    WriteSettings("FSSHOW = False\r\n");
+    for (int round = 0; round < 2; ++round) {
+        Launch launch;
+        Start(launch, "");
+        HWND tip = uidriver::WaitForWindow("您知道吗？", launch.pi.dwProcessId, 20000);
+        ASSERT_NE(tip, nullptr) << "round " << round;
+        EXPECT_TRUE(uidriver::ClickButtonByText(tip, "我知道了"));
+        ASSERT_TRUE(launch.Wait(20000));
+        EXPECT_EQ(Settings(), "FSSHOW = False\r\n");
+    }
+}
+
+}  // namespace
+}  // namespace qor

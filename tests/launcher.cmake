@@ -1,0 +1,20 @@
+# Windows-only tests of the launcher: the real adapters against the real system (files, WMI,
+# version resources), and QOR.exe itself driven as a person would.
+
+# Adapters of platform/win32 against the real system.
+file(GLOB QOR_WINE_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/wine/*.cpp)
+if(QOR_WINE_SOURCES)
+  qor_gtest(qor_wine_tests SOURCES ${QOR_WINE_SOURCES} LIBS qor_launcher_logic qor_win32)
+  target_compile_definitions(qor_wine_tests PRIVATE
+    QOR_TEST_SLEEPER_EXE="$<TARGET_FILE:qor_sleeper>"
+    QOR_TEST_LAUNCHER_EXE="$<TARGET_FILE:QOR>")
+  add_dependencies(qor_wine_tests qor_sleeper QOR)
+endif()
+
+# QOR.exe end to end, its dialogs answered through the UI driver.
+file(GLOB QOR_E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/e2e/*.cpp)
+qor_gtest(qor_e2e_tests SOURCES ${QOR_E2E_SOURCES} LIBS qor_uidriver qor_core qor_win32)
+target_compile_definitions(qor_e2e_tests PRIVATE
+  QOR_TEST_LAUNCHER_EXE="$<TARGET_FILE:QOR>"
+  QOR_TEST_SLEEPER_EXE="$<TARGET_FILE:qor_sleeper>")
+add_dependencies(qor_e2e_tests QOR qor_sleeper)

@@ -1,0 +1,151 @@
+#include "tests/standins/uidriver/uidriver.h"
+
+#include <fstream>
+
+#include "platform/win32/unicode.h"
+
+namespace qor::uidriver {
+namespace {
+
+struct Search {
+    std::wstring title;
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND hwnd, LPARAM lp) {
+    auto* s = reinterpret_cast<Search*>(lp);
+    if (!IsWindowVisible(hwnd)) return TRUE;
+    if (s->pid) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        if (owner != s->pid) return TRUE;
+    }
+    wchar_t text[512];
+    int n = GetWindowTextW(hwnd, text, 512);
+    if (s->title == std::wstring(text, n)) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK CollectChild(HWND hwnd, LPARAM lp) {
+    reinterpret_cast<std::vector<HWND>*>(lp)->push_back(hwnd);
+    return TRUE;
+}
+
+std::vector<HWND> Children(HWND window) {
+    std::vector<HWND> children;
+    EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&children));
+    return children;
+}
+
+}  // namespace
+
+HWND WaitForWindow(const std::string& title, DWORD pid, int timeoutMs) {
+    Search s{win32::Wide(title), pid, nullptr};
+    DWORD start = GetTickCount();
+    for (;;) {
+        EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&s));
+        if (s.found) return s.found;
+        if (static_cast<int>(GetTickCount() - start) > timeoutMs) return nullptr;
+        Sleep(50);
+    }
+}
+
+bool WaitUntilClosed(HWND window, int timeoutMs) {
+    DWORD start = GetTickCount();
+    while (IsWindow(window)) {
+        if (static_cast<int>(GetTickCount() - start) > timeoutMs) return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+std::string WindowText(HWND window) {
+    int n = GetWindowTextLengthW(window);
+    std::wstring text(n + 1, L'\0');
+    n = GetWindowTextW(window, &text[0], n + 1);
+    return win32::Narrow(text.substr(0, n));
+}
+
+std::string ClassName(HWND window) {
+    wchar_t name[256];
+    int n = GetClassNameW(window, name, 256);
+    return win32::Narrow(std::wstring(name, n));
+}
+
+std::string MessageBoxText(HWND box) {
+    HWND label = GetDlgItem(box, 0xFFFF);
+    return label ? WindowText(label) : std::string();
+}
+
+std::vector<std::string> ChildTexts(HWND window) {
+    std::vector<std::string> texts;
+    for (HWND child : Children(window)) texts.push_back(WindowText(child));
+    return texts;
+}
+
+bool ClickButton(HWND window, int id) {
+    HWND button = GetDlgItem(window, id);
+    if (!button) return false;
+    // Posted, not sent: the click may end a modal loop whose owner is waiting on us.
+    PostMessageW(button, BM_CLICK, 0, 0);
+    return true;
+}
+
+bool ClickButtonByText(HWND window, const std::string& text) {
+    for (HWND child : Children(window)) {
+        if (ClassName(child) == "Button" && WindowText(child) == text) {
+            PostMessageW(child, BM_CLICK, 0, 0);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SetChecked(HWND window, int id, bool checked) {
+    HWND box = GetDlgItem(window, id);
+    if (!box) return false;
+    SendMessageW(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    return true;
+}
+
+bool SaveWindowBitmap(HWND window, const std::string& path) {
+    RECT r;
+    if (!GetWindowRect(window, &r)) return false;
+    int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    SelectObject(mem, old);
+
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = w;
+    info.biHeight = h;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    int stride = ((w * 3 + 3) / 4) * 4;
+    std::string pixels(static_cast<size_t>(stride) * h, '\0');
+    GetDIBits(mem, bmp, 0, h, &pixels[0], reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    std::ofstream out(win32::Wide(path).c_str(), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&info), sizeof info);
+    out.write(pixels.data(), pixels.size());
+    return static_cast<bool>(out);
+}
+
+}  // namespace qor::uidriver

@@ -1,0 +1,35 @@
+// Test-only UI driver: finds top-level windows and message boxes, reads their texts and clicks
+// their buttons from outside the program that shows them, as a person would.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace qor::uidriver {
+
+// Waits up to `timeoutMs` for a visible top-level window with exactly this title; when `pid`
+// is not 0 the window must belong to that process. Null when none appeared.
+HWND WaitForWindow(const std::string& title, DWORD pid, int timeoutMs);
+// Waits until the window is gone (true) or the time is up (false).
+bool WaitUntilClosed(HWND window, int timeoutMs);
+
+std::string WindowText(HWND window);
+std::string ClassName(HWND window);
+// The message of a message box (the static control with id 0xFFFF).
+std::string MessageBoxText(HWND box);
+// Texts of all child controls, in creation order.
+std::vector<std::string> ChildTexts(HWND window);
+
+// Clicks the child button with this id (BM_CLICK); false when there is none.
+bool ClickButton(HWND window, int id);
+// Clicks the first child button whose text is exactly `text`.
+bool ClickButtonByText(HWND window, const std::string& text);
+// Ticks or clears the check box with this id.
+bool SetChecked(HWND window, int id, bool checked);
+
+// Captures the window's screen area as a 24-bit BMP file (for looking at what was shown).
+bool SaveWindowBitmap(HWND window, const std::string& path);
+
+}  // namespace qor::uidriver
