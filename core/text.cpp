@@ -32,6 +32,9 @@ std::u16string Utf8ToUtf16(const std::string& text) {
                 unsigned char cc = static_cast<unsigned char>(text[i + k]);
                 if ((cc >> 6) != 0x2) ok = false; else cp = (cp << 6) | (cc & 0x3F);
             }
+            // Overlong forms, encoded surrogates and values beyond U+10FFFF are no characters.
+            static const char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+            if (ok && (cp < kLeast[len] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)) ok = false;
             if (!ok) { cp = 0xFFFD; len = 1; }
         } else if (len == 0) {
             cp = 0xFFFD;

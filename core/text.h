@@ -7,6 +7,7 @@
 
 namespace qor {
 
+// Bytes that are no UTF-8 (also overlong forms and encoded surrogates) become U+FFFD, one per byte.
 std::u16string Utf8ToUtf16(const std::string& text);
 std::string Utf16ToUtf8(const std::u16string& text);
 
