@@ -25,7 +25,13 @@ std::string SettingsTextWith(const std::string& settingsText, const std::string&
                              const std::string& value, bool& appendOnly) {
     const std::string entry = key + " = " + value;
     appendOnly = settingsText.find(key + " = ") == std::string::npos;
-    if (appendOnly) return entry + "\r\n";
+    if (appendOnly) {
+        // A last line without its line end would otherwise run into the appended one and
+        // damage both keys.
+        const bool lineOpen = !settingsText.empty() && settingsText.back() != '\n' &&
+                              settingsText.back() != '\r';
+        return (lineOpen ? "\r\n" : "") + entry + "\r\n";
+    }
 
     // Lines are split at every kind of line end, so a line with a stray CR or LF inside is
     // rewritten as two lines instead of being swallowed by the replaced line.

@@ -12,7 +12,8 @@ std::string SettingValue(const std::string& settingsText, const std::string& key
 // The settings text after setting `key` to `value`. When the key is present, its first line is
 // replaced, every other non-empty line is kept in order, empty lines are dropped and every line
 // ends with CR LF; `appendOnly` is then false. When the key is absent, the result is the single
-// line to append (key + " = " + value + CR LF) and `appendOnly` is true.
+// line to append (key + " = " + value + CR LF, preceded by CR LF when the text's last line has
+// no line end) and `appendOnly` is true.
 std::string SettingsTextWith(const std::string& settingsText, const std::string& key,
                              const std::string& value, bool& appendOnly);
 
