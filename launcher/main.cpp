@@ -107,6 +107,19 @@ void ReportState(const LauncherState& s, LauncherEnd end) {
         << "ShortVersion=" << s.shortVersion << "\n"
         << "UsbDrives=" << s.usbDrives << "\n";
 }
+
+// Test builds only: keeps the windows up (and answering) for QOR_TEST_LINGER_MS milliseconds
+// before the launcher ends, so that tests can look at the splash and use its links.
+void Linger(LauncherShell& shell) {
+    wchar_t text[32];
+    DWORD n = GetEnvironmentVariableW(L"QOR_TEST_LINGER_MS", text, 32);
+    if (n == 0 || n >= 32) return;
+    DWORD until = GetTickCount() + static_cast<DWORD>(_wtoi(text));
+    while (static_cast<LONG>(until - GetTickCount()) > 0) {
+        shell.PumpMessages();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+}
 #endif
 
 }  // namespace
@@ -126,6 +139,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     qor::LauncherEnd end = qor::RunLauncher(platform, QOR_EDITION_TAG, state);
 #ifdef QOR_TEST_HOOKS
     qor::ReportState(state, end);
+    qor::Linger(shell);
 #else
     (void)end;
 #endif

@@ -22,15 +22,15 @@ std::string ProcessQuery(const std::string& imageName) {
     return "SELECT * FROM Win32_Process WHERE Name='" + imageName + "'";
 }
 
+// A query that fails anywhere (service, query or a property) gives the neutral result.
 bool IsProcessRunning(ManagementService& wmi, const std::string& imageName) {
     std::vector<std::string> names;
-    wmi.Query(ProcessQuery(imageName), "Name", names);
-    return !names.empty();
+    return wmi.Query(ProcessQuery(imageName), "Name", names) && !names.empty();
 }
 
 int32_t CountProcesses(ManagementService& wmi, const std::string& imageName) {
     std::vector<std::string> names;
-    wmi.Query(ProcessQuery(imageName), "Name", names);
+    if (!wmi.Query(ProcessQuery(imageName), "Name", names)) return 0;
     return static_cast<int32_t>(names.size());
 }
 

@@ -184,7 +184,10 @@ TEST_F(LauncherEndToEnd, SecondInstanceIsRefusedWhileTheFirstShowsItsTip) {
     auto texts = uidriver::ChildTexts(tip);
     EXPECT_EQ(texts.at(1), "QOR新增了账套文件关联功能，今后您可以：");
     EXPECT_EQ(texts.at(5), "我知道了");
-    if (const char* shots = getenv("QOR_SCREENSHOTS")) uidriver::SaveWindowBitmap(tip, std::string(shots) + "\\Ff.bmp");
+    if (const char* shots = getenv("QOR_SCREENSHOTS")) {
+        Sleep(500);
+        uidriver::SaveWindowBitmap(tip, std::string(shots) + "\\Ff.bmp");
+    }
 
     // A second start shows the message and ends, changing nothing.
     DeleteFileW(Wide(Report()).c_str());
@@ -226,6 +229,33 @@ TEST_F(LauncherEndToEnd, TipWithoutTheTickShowsAgainNextTime) {
         ASSERT_TRUE(launch.Wait(20000));
         EXPECT_EQ(Settings(), "FSSHOW = False\r\n");
     }
+}
+
+TEST_F(LauncherEndToEnd, SplashShowsVersionAndStageAndItsCancelLinkEndsTheLauncher) {
+    SetEnvironmentVariableW(L"QOR_TEST_LINGER_MS", L"20000");
+    Launch launch;
+    Start(launch, "/0");
+    SetEnvironmentVariableW(L"QOR_TEST_LINGER_MS", nullptr);
+    HWND splash = uidriver::WaitForWindow("QOR", launch.pi.dwProcessId, 20000);
+    ASSERT_NE(splash, nullptr);
+    EXPECT_EQ(uidriver::ClassName(splash), "QORstart");
+    // The stages run behind the splash; the last stage text stays while the launcher lingers.
+    std::vector<std::string> texts;
+    for (int i = 0; i < 100; ++i, Sleep(50)) {
+        texts = uidriver::ChildTexts(splash);
+        if (texts.size() == 4 && texts[1] == "正在调用 Microsoft Excel...") break;
+    }
+    ASSERT_EQ(texts.size(), 4u);
+    EXPECT_EQ(texts[0], "6.01");
+    EXPECT_EQ(texts[1], "正在调用 Microsoft Excel...");
+    EXPECT_TRUE(StartsWith(texts[2], "官方网站： "));
+    EXPECT_EQ(texts[3], "取消");
+    if (const char* shots = getenv("QOR_SCREENSHOTS")) {
+        Sleep(500);
+        uidriver::SaveWindowBitmap(splash, std::string(shots) + "\\QORstart.bmp");
+    }
+    EXPECT_TRUE(uidriver::ClickControl(splash, 104));  // Lcancel
+    EXPECT_TRUE(launch.Wait(5000)) << "the cancel link did not end the launcher";
 }
 
 }  // namespace

@@ -38,6 +38,11 @@ TEST(Processes, FailingServiceGivesNeutralResults) {
     EXPECT_EQ(CountProcesses(wmi, "excel.exe"), 0);
     EXPECT_FALSE(IsProcessRunning(wmi, "excel.exe"));
 
+    // A property that cannot be read part-way through the walk fails the whole answer.
+    wmi.answers["SELECT * FROM Win32_Process WHERE Name='et.exe'"] = {false, {"et.exe"}};
+    EXPECT_EQ(CountProcesses(wmi, "et.exe"), 0);
+    EXPECT_FALSE(IsProcessRunning(wmi, "et.exe"));
+
     wmi.reachable = false;
     wmi.answers["SELECT * FROM Win32_Process WHERE Name='QOR.exe'"] = {true, {"QOR.exe"}};
     EXPECT_EQ(CountProcesses(wmi, "QOR.exe"), 0);

@@ -105,6 +105,16 @@ bool ClickButtonByText(HWND window, const std::string& text) {
     return false;
 }
 
+bool ClickControl(HWND window, int id) {
+    HWND control = GetDlgItem(window, id);
+    RECT r;
+    if (!control || !GetClientRect(control, &r)) return false;
+    LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+    PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(control, WM_LBUTTONUP, 0, at);
+    return true;
+}
+
 bool SetChecked(HWND window, int id, bool checked) {
     HWND box = GetDlgItem(window, id);
     if (!box) return false;

@@ -26,6 +26,8 @@ std::vector<std::string> ChildTexts(HWND window);
 bool ClickButton(HWND window, int id);
 // Clicks the first child button whose text is exactly `text`.
 bool ClickButtonByText(HWND window, const std::string& text);
+// Clicks a child control with the mouse (button down and up at its centre), as on a label link.
+bool ClickControl(HWND window, int id);
 // Ticks or clears the check box with this id.
 bool SetChecked(HWND window, int id, bool checked);
 
