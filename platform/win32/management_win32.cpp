@@ -4,6 +4,7 @@
 #include <wbemidl.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "platform/win32/unicode.h"
 
@@ -96,23 +97,35 @@ bool Win32ManagementService::Query(const std::string& wql, const std::string& pr
 void Win32ManagementService::TerminateEach(const std::string& wql) {
     ComPtr<IWbemServices> services;
     if (!Connect(services)) return;
-    Bstr method("Terminate");
-    ForEachObject(services.p, wql, [&](IWbemClassObject* row) {
+    // Every process's object path and id are read before any of them is acted on: a service
+    // may refill its process table when a method is called, and the objects of a walk still
+    // under way would then describe other processes.
+    struct Target {
         std::string path, pid;
-        ReadText(row, L"__PATH", path);
-        Bstr objectPath(path);
+    };
+    std::vector<Target> targets;
+    ForEachObject(services.p, wql, [&](IWbemClassObject* row) {
+        Target target;
+        ReadText(row, L"__PATH", target.path);
+        ReadText(row, L"ProcessId", target.pid);
+        targets.push_back(target);
+        return true;
+    });
+    Bstr method("Terminate");
+    for (const Target& target : targets) {
+        Bstr objectPath(target.path);
         HRESULT hr = services->ExecMethod(objectPath.b, method.b, 0, nullptr, nullptr, nullptr, nullptr);
         // Where the service cannot run the method itself, end the process by its id: the
         // caller only asks that every process of the query be told to end.
-        if (FAILED(hr) && ReadText(row, L"ProcessId", pid) && !pid.empty()) {
-            HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(strtoul(pid.c_str(), nullptr, 10)));
+        if (FAILED(hr) && !target.pid.empty()) {
+            HANDLE h = OpenProcess(PROCESS_TERMINATE, FALSE,
+                                   static_cast<DWORD>(strtoul(target.pid.c_str(), nullptr, 10)));
             if (h) {
                 TerminateProcess(h, 1);
                 CloseHandle(h);
             }
         }
-        return true;
-    });
+    }
 }
 
 }  // namespace qor::win32
