@@ -1,0 +1,175 @@
+// Helpers for the tests of the Win32 adapters: build-tree paths as Windows sees them, scratch
+// folders under the temporary folder, raw file bytes, test processes and polling.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/win32/management_win32.h"
+#include "platform/win32/unicode.h"
+
+namespace qor::test {
+
+// A Unix path of the build tree ("/a/b") as Wine shows it on drive Z: ("Z:\a\b"), in UTF-8.
+inline std::string WinePath(const char* unixPath) {
+    std::string path = "Z:";
+    for (const char* p = unixPath; *p; ++p) path += *p == '/' ? '\\' : *p;
+    return path;
+}
+
+inline bool IsFile(const std::string& path) {
+    DWORD a = GetFileAttributesW(win32::Wide(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+inline bool IsFolder(const std::string& path) {
+    DWORD a = GetFileAttributesW(win32::Wide(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+inline bool MakeFolder(const std::string& path) {
+    return CreateDirectoryW(win32::Wide(path).c_str(), nullptr) != 0;
+}
+
+// Removes a folder with everything in it (read-only files included).
+inline void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring path = folder + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(h, &data));
+        FindClose(h);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+// A new, empty folder under the temporary folder, removed with everything in it at the end.
+// `stem` may hold Chinese text and blanks.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::string& stem) {
+        wchar_t temp[MAX_PATH + 1] = {};
+        DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+        std::string base = win32::Narrow(temp, n);
+        if (!base.empty() && base.back() == '\\') base.pop_back();
+        static unsigned counter = 0;
+        for (unsigned attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            std::string candidate = base + "\\" + stem + " " + std::to_string(GetCurrentProcessId()) +
+                                    "-" + std::to_string(++counter);
+            if (MakeFolder(candidate)) path_ = candidate;
+        }
+    }
+    ~ScratchFolder() {
+        if (!path_.empty()) RemoveTree(win32::Wide(path_));
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    // The folder, without a trailing separator; empty when it could not be made.
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+
+private:
+    std::string path_;
+};
+
+// The file's bytes exactly as stored; `ok` false when it cannot be read.
+inline std::string ReadBytes(const std::string& path, bool* ok = nullptr) {
+    std::string bytes;
+    HANDLE h = CreateFileW(win32::Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (ok) *ok = h != INVALID_HANDLE_VALUE;
+    if (h == INVALID_HANDLE_VALUE) return bytes;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+    CloseHandle(h);
+    return bytes;
+}
+
+// Replaces the file's content with exactly these bytes.
+inline bool WriteBytes(const std::string& path, const std::string& bytes) {
+    HANDLE h = CreateFileW(win32::Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = bytes.empty() ||
+              (WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+               written == bytes.size());
+    CloseHandle(h);
+    return ok;
+}
+
+// Calls `done` until it answers true or the time is up; the last answer.
+template <typename Done>
+bool PollUntil(Done done, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() >= end) return done();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+// COM on this (the test program's main) thread, set up once as the programs set it up.
+inline void UseComOnThisThread() {
+    static const bool ready = [] {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        win32::InitializeComSecurity();
+        return true;
+    }();
+    (void)ready;
+}
+
+// Processes started by a test; whatever still runs at the end is ended and waited for, so that
+// the scratch folder holding the images can be removed.
+class ProcessSet {
+public:
+    ProcessSet() = default;
+    ProcessSet(const ProcessSet&) = delete;
+    ProcessSet& operator=(const ProcessSet&) = delete;
+    ~ProcessSet() {
+        for (HANDLE h : handles_) {
+            if (WaitForSingleObject(h, 0) == WAIT_TIMEOUT) {
+                TerminateProcess(h, 1);
+                WaitForSingleObject(h, 10000);
+            }
+            CloseHandle(h);
+        }
+    }
+
+    // Starts the program with no arguments; its process handle, or null when it did not start.
+    HANDLE Start(const std::string& image) {
+        std::wstring command = L"\"" + win32::Wide(image) + L"\"";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &process))
+            return nullptr;
+        CloseHandle(process.hThread);
+        handles_.push_back(process.hProcess);
+        return process.hProcess;
+    }
+
+private:
+    std::vector<HANDLE> handles_;
+};
+
+inline bool HasEnded(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }
+
+}  // namespace qor::test
