@@ -22,8 +22,13 @@ qor_wine_start() {
   export DISPLAY=":$n"
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
 
-  setsid nohup /usr/lib/wine/wineserver64 -p -f > /dev/null 2>&1 &
+  # Create the prefix on a server of its own and let that server end with everything it
+  # started: a prefix booted under an already persistent server ends up with two service
+  # managers, and every program that opens a window then waits 10 s for RPC services.
   $WINE wineboot -i > "$root/build/wineboot.log" 2>&1
+  /usr/lib/wine/wineserver64 -w
+  # One warm server for the whole run: programs then start in a fraction of a second.
+  setsid nohup /usr/lib/wine/wineserver64 -p -f > /dev/null 2>&1 &
 
   # Shell folders inside the prefix, not links into the Linux home.
   local d

@@ -4,33 +4,20 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "core/text.h"
 #include "platform/win32/unicode.h"
+#include "wine/wine_test_support.h"
 #include "tests/standins/uidriver/uidriver.h"
 
 namespace qor {
 namespace {
 
-using win32::Narrow;
+using test::ReadBytes;
+using test::WinePath;
+using test::WriteBytes;
 using win32::Wide;
-
-std::string WinePath(const std::string& unixPath) { return "Z:" + ReplaceAll(unixPath, "/", "\\"); }
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(Wide(path).c_str(), std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(Wide(path).c_str(), std::ios::binary);
-    out << bytes;
-}
 
 std::string ToLower(std::string text) {
     for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
@@ -55,35 +42,11 @@ struct Launch {
 class LauncherEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        static int serial = 0;
-        app_ = Narrow(temp) + "qor-e2e-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
-        CreateDirectoryW(Wide(app_).c_str(), nullptr);
+        ASSERT_FALSE(app_.empty());
         CreateDirectoryW(Wide(app_ + "\\SYS").c_str(), nullptr);
         ASSERT_TRUE(CopyFileW(Wide(WinePath(QOR_TEST_LAUNCHER_EXE)).c_str(), Wide(Exe()).c_str(), FALSE));
         // Both notices off unless a test turns one on: a plain start then runs straight through.
         WriteSettings("FSSHOW = False\r\nFFSHOW = False\r\n");
-    }
-
-    void TearDown() override {
-        SHFileOp(app_);
-    }
-
-    static void SHFileOp(const std::string& folder) {
-        WIN32_FIND_DATAW d;
-        HANDLE h = FindFirstFileW(Wide(folder + "\\*").c_str(), &d);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                std::string name = Narrow(d.cFileName);
-                if (name == "." || name == "..") continue;
-                std::string path = folder + "\\" + name;
-                if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) SHFileOp(path);
-                else DeleteFileW(Wide(path).c_str());
-            } while (FindNextFileW(h, &d));
-            FindClose(h);
-        }
-        RemoveDirectoryW(Wide(folder).c_str());
     }
 
     std::string Exe() const { return app_ + "\\QOR.exe"; }
@@ -118,7 +81,8 @@ protected:
         return state;
     }
 
-    std::string app_;
+    test::ScratchFolder folder_{"qor-e2e"};
+    const std::string app_ = folder_.path();
 };
 
 TEST_F(LauncherEndToEnd, CommandLinesGiveTheAccountSetToOpen) {
