@@ -1,5 +1,7 @@
 #include "hwinfo/disk_identity.h"
 
+#include "core/text.h"
+
 #include <algorithm>
 
 namespace qor::hwinfo {
@@ -72,13 +74,6 @@ std::string DecodeIdentifyText(const uint8_t* data, size_t size, const IdentifyF
 
 void SwapBytePairs(uint8_t* data, size_t length) {
     for (size_t i = 0; i + 1 < length; i += 2) std::swap(data[i], data[i + 1]);
-}
-
-std::string TrimSpaces(const std::string& text) {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return std::string();
-    const size_t last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -91,9 +91,6 @@ std::string DecodeIdentifyText(const uint8_t* data, size_t size, const IdentifyF
 // Exchanges the two bytes of every 16-bit word in the range (an odd last byte stays).
 void SwapBytePairs(uint8_t* data, size_t length);
 
-// Leading and trailing spaces (0x20) removed.
-std::string TrimSpaces(const std::string& text);
-
 // The first disk-identity class: IDENTIFY data read over SMART from drive `CurrentDrive`.
 class Pcinf1 {
 public:
