@@ -13,9 +13,22 @@ HRESULT ReturnText(const std::string& bytes, BSTR* out) {
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-class Pcinf1Object final : public AutomationObject<_PCINF1> {
+// A class's automation object, answering its text members from the logic's outcome.
+template <class Interface>
+class PcinfObject : public AutomationObject<Interface> {
+protected:
+    using AutomationObject<Interface>::AutomationObject;
+
+    // The text, or the outcome's error raised; `out` is not null.
+    HRESULT Answer(const Outcome& outcome, BSTR* out) {
+        *out = nullptr;
+        return outcome.error ? this->Raise(outcome.error) : ReturnText(outcome.text, out);
+    }
+};
+
+class Pcinf1Object final : public PcinfObject<_PCINF1> {
 public:
-    Pcinf1Object() : AutomationObject(IID__PCINF1, L"QORd.PCINF1"), logic_(drives_) {}
+    Pcinf1Object() : PcinfObject(IID__PCINF1, L"QORd.PCINF1"), logic_(drives_) {}
 
     HRESULT STDMETHODCALLTYPE put_CurrentDrive(unsigned char value) override {
         const int error = logic_.SetCurrentDrive(value);
@@ -32,10 +45,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetHdID1(BSTR* serial) override {
         if (!serial) return E_POINTER;
-        *serial = nullptr;
-        const Outcome outcome = logic_.GetHdID1();
-        if (outcome.error) return Raise(outcome.error);
-        return ReturnText(outcome.text, serial);
+        return Answer(logic_.GetHdID1(), serial);
     }
 
 private:
@@ -43,9 +53,9 @@ private:
     Pcinf1 logic_;
 };
 
-class Pcinf2Object final : public AutomationObject<_PCINF2> {
+class Pcinf2Object final : public PcinfObject<_PCINF2> {
 public:
-    Pcinf2Object() : AutomationObject(IID__PCINF2, L"QORd.PCINF2"), logic_(drives_) {}
+    Pcinf2Object() : PcinfObject(IID__PCINF2, L"QORd.PCINF2"), logic_(drives_) {}
 
     HRESULT STDMETHODCALLTYPE GetDiskInfo(unsigned char drive, LONG* result) override {
         if (!result) return E_POINTER;
@@ -55,11 +65,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetHdID2(eumDiskNo disk, eumInfoType info_type,
                                        BSTR* serial) override {
         if (!serial) return E_POINTER;
-        *serial = nullptr;
-        const Outcome outcome =
-            logic_.GetHdID2(static_cast<int32_t>(disk), static_cast<int32_t>(info_type));
-        if (outcome.error) return Raise(outcome.error);
-        return ReturnText(outcome.text, serial);
+        return Answer(logic_.GetHdID2(static_cast<int32_t>(disk), static_cast<int32_t>(info_type)), serial);
     }
 
 private:
@@ -67,16 +73,13 @@ private:
     Pcinf2 logic_;
 };
 
-class Pcinf3Object final : public AutomationObject<_PCINF3> {
+class Pcinf3Object final : public PcinfObject<_PCINF3> {
 public:
-    Pcinf3Object() : AutomationObject(IID__PCINF3, L"QORd.PCINF3"), logic_(library_) {}
+    Pcinf3Object() : PcinfObject(IID__PCINF3, L"QORd.PCINF3"), logic_(library_) {}
 
     HRESULT STDMETHODCALLTYPE GetHdID3(BSTR* identity) override {
         if (!identity) return E_POINTER;
-        *identity = nullptr;
-        const Outcome outcome = logic_.GetHdID3();
-        if (outcome.error) return Raise(outcome.error);
-        return ReturnText(outcome.text, identity);
+        return Answer(logic_.GetHdID3(), identity);
     }
 
 private:
