@@ -6,41 +6,21 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/win32/scoped.h"
 #include "platform/win32/unicode.h"
 
 namespace qor::win32 {
 namespace {
 
-// Releases a COM interface pointer when it goes out of scope.
-template <typename T>
-struct ComPtr {
-    T* p = nullptr;
-    ~ComPtr() { if (p) p->Release(); }
-    T** operator&() { return &p; }
-    T* operator->() const { return p; }
-};
-
-struct Variant {
-    VARIANT v;
-    Variant() { VariantInit(&v); }
-    ~Variant() { VariantClear(&v); }
-};
-
-struct Bstr {
-    BSTR b;
-    explicit Bstr(const std::string& text) : b(SysAllocString(Wide(text).c_str())) {}
-    ~Bstr() { SysFreeString(b); }
-};
-
 bool Connect(ComPtr<IWbemServices>& services) {
     ComPtr<IWbemLocator> locator;
     if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
-                                reinterpret_cast<void**>(&locator))))
+                                locator.OutVoid())))
         return false;
     Bstr ns("ROOT\\CIMV2");
-    if (FAILED(locator->ConnectServer(ns.b, nullptr, nullptr, nullptr, 0, nullptr, nullptr, &services)))
+    if (FAILED(locator->ConnectServer(ns.b, nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.Out())))
         return false;
-    CoSetProxyBlanket(services.p, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
+    CoSetProxyBlanket(services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
                       RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
     return true;
 }
@@ -52,15 +32,15 @@ bool ForEachObject(IWbemServices* services, const std::string& wql, Visit visit)
     ComPtr<IEnumWbemClassObject> rows;
     Bstr language("WQL"), query(wql);
     if (FAILED(services->ExecQuery(language.b, query.b,
-                                   WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr, &rows)))
+                                   WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr, rows.Out())))
         return false;
     for (;;) {
         ComPtr<IWbemClassObject> row;
         ULONG got = 0;
-        HRESULT hr = rows->Next(WBEM_INFINITE, 1, &row, &got);
+        HRESULT hr = rows->Next(WBEM_INFINITE, 1, row.Out(), &got);
         if (FAILED(hr)) return false;
         if (got == 0) return true;
-        if (!visit(row.p)) return false;
+        if (!visit(row.get())) return false;
     }
 }
 
@@ -86,7 +66,7 @@ bool Win32ManagementService::Query(const std::string& wql, const std::string& pr
     ComPtr<IWbemServices> services;
     if (!Connect(services)) return false;
     std::wstring name = Wide(property);
-    return ForEachObject(services.p, wql, [&](IWbemClassObject* row) {
+    return ForEachObject(services.get(), wql, [&](IWbemClassObject* row) {
         std::string text;
         if (!ReadText(row, name.c_str(), text)) return false;
         values.push_back(text);
@@ -104,7 +84,7 @@ void Win32ManagementService::TerminateEach(const std::string& wql) {
         std::string path, pid;
     };
     std::vector<Target> targets;
-    ForEachObject(services.p, wql, [&](IWbemClassObject* row) {
+    ForEachObject(services.get(), wql, [&](IWbemClassObject* row) {
         Target target;
         ReadText(row, L"__PATH", target.path);
         ReadText(row, L"ProcessId", target.pid);

@@ -1,0 +1,32 @@
+// Starting outside programs from a command line, as the programs start regsvr32, reg, regedit,
+// cmd, the extractor, the updater and the launcher. Only the extractor is ever waited for.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qor {
+
+// The window the started program gets.
+enum class WindowStyle {
+    Hidden,           // no window shown
+    NormalFocus,      // a normal window that takes the focus
+    MinimizedFocus,   // minimized, with the focus
+    MinimizedNoFocus, // minimized, without the focus
+};
+
+class ProgramRunner {
+public:
+    virtual ~ProgramRunner() = default;
+
+    // Starts the command line (program and arguments as the command line of a new process);
+    // the new process's id, or 0 when it could not be started.
+    virtual uint32_t Start(const std::string& commandLine, WindowStyle style) = 0;
+
+    // Opens the process with the right to wait on it; when that succeeds, waits without a time
+    // limit until it ends and gives true. False when it could not be opened (already gone or
+    // never started): the caller then goes on at once.
+    virtual bool WaitForExit(uint32_t processId) = 0;
+};
+
+}  // namespace qor
