@@ -24,6 +24,10 @@ public:
     virtual std::vector<std::string> ListFiles(const std::string& folder) = 0;
     // Renames a file within the file system; false when that fails.
     virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+    // Copies a file, replacing the target when it exists; false when that fails.
+    virtual bool CopyFileTo(const std::string& from, const std::string& to) = 0;
+    // True when a plain file exists at the path and is neither hidden nor a system file.
+    virtual bool NormalFileExists(const std::string& path) = 0;
 };
 
 }  // namespace qor

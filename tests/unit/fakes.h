@@ -21,6 +21,8 @@ public:
     std::set<std::string> folders;
     std::set<std::string> unwritable;  // files that exist or not, but cannot be written
     std::set<std::string> unreadable;  // files that exist but cannot be read
+    std::set<std::string> hidden;      // files with the hidden or system attribute
+    std::vector<std::string> copies;   // "from -> to" of every successful copy
     int writeCount = 0;                // successful writes
 
     static std::string Bare(const std::string& path) {
@@ -73,6 +75,18 @@ public:
         files[to] = text;
         return true;
     }
+    bool CopyFileTo(const std::string& from, const std::string& to) override {
+        auto it = files.find(from);
+        if (it == files.end() || unreadable.count(from) || unwritable.count(to) || folders.count(Bare(to)) ||
+            !folders.count(Parent(to)))
+            return false;
+        files[to] = it->second;
+        copies.push_back(from + " -> " + to);
+        return true;
+    }
+    bool NormalFileExists(const std::string& path) override {
+        return FileExists(path) && !hidden.count(path);
+    }
 };
 
 // The management service answering from a script keyed by the exact query text. A query with
@@ -85,6 +99,9 @@ public:
     };
     std::map<std::string, Answer> answers;
     bool reachable = true;
+    // InstancesOf: the readable property texts of each class's instances.
+    std::map<std::string, std::vector<std::string>> instances;
+    std::vector<std::string> instanceQueries;  // every class asked for
 
     std::vector<std::string> queries;     // every query text, in the order sent
     std::vector<std::string> properties;  // the property asked with each query
@@ -99,6 +116,12 @@ public:
         if (it == answers.end()) return true;
         values.insert(values.end(), it->second.values.begin(), it->second.values.end());
         return it->second.ok;
+    }
+    std::vector<std::string> InstancesOf(const std::string& className, const std::string& property) override {
+        instanceQueries.push_back(className + "." + property);
+        if (!reachable) return {};
+        auto it = instances.find(className + "." + property);
+        return it == instances.end() ? std::vector<std::string>() : it->second;
     }
     void TerminateEach(const std::string& wql) override { terminated.push_back(wql); }
 };
