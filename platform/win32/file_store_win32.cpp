@@ -63,4 +63,14 @@ bool Win32FileStore::RenameFile(const std::string& from, const std::string& to) 
     return MoveFileW(Wide(from).c_str(), Wide(to).c_str()) != 0;
 }
 
+bool Win32FileStore::CopyFileTo(const std::string& from, const std::string& to) {
+    return CopyFileW(Wide(from).c_str(), Wide(to).c_str(), FALSE) != 0;
+}
+
+bool Win32FileStore::NormalFileExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+}
+
 }  // namespace qor::win32
