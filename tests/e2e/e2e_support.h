@@ -140,6 +140,25 @@ struct Launch {
 // An application folder holding the launcher, the main workbook and every required file.
 class AppFolderTest : public ::testing::Test {
 protected:
+    // The folder lies under the temporary folder; its name holds a blank unless asked not to.
+    explicit AppFolderTest(bool blankInName = true) : app_(NewFolder(blankInName)) {}
+    ~AppFolderTest() override {
+        if (!app_.empty()) test::RemoveTree(Wide(app_));
+    }
+    static std::string NewFolder(bool blankInName) {
+        wchar_t temp[MAX_PATH + 1] = {};
+        DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+        std::string base = win32::Narrow(temp, n);
+        if (!base.empty() && base.back() == '\\') base.pop_back();
+        static unsigned counter = 0;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string path = base + "\\qor-e2e" + (blankInName ? " " : "-") +
+                               std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
+            if (test::MakeFolder(path)) return path;
+        }
+        return std::string();
+    }
+
     void SetUp() override {
         ASSERT_FALSE(app_.empty());
         CreateDirectoryW(Wide(app_ + "\\SYS").c_str(), nullptr);
@@ -205,8 +224,7 @@ protected:
         EXPECT_TRUE(launch.Wait(20000));
     }
 
-    test::ScratchFolder folder_{"qor-e2e"};
-    const std::string app_ = folder_.path();
+    const std::string app_;
 };
 
 // The disk identity the launcher finds on this machine (first non-empty serial over 2

@@ -147,7 +147,9 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO* info, UINT*) override {
-        std::wstring kind = (flags & DISPATCH_PROPERTYPUT) ? L"PUT" : (flags & DISPATCH_METHOD) ? L"CALL" : L"GET";
+        std::wstring kind = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) ? L"PUT"
+                           : (flags & DISPATCH_PROPERTYGET)                        ? L"GET"
+                                                                                   : L"CALL";
         std::wstring line = kind + L"\t" + prefix_ + g_names.Name(member);
         // Named arguments come first in rgvarg, in the order of their ids; positional ones
         // follow, last first.
