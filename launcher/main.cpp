@@ -11,6 +11,7 @@
 #include "launcher/startup.h"
 #include "platform/win32/file_store_win32.h"
 #include "platform/win32/management_win32.h"
+#include "platform/win32/program_runner_win32.h"
 #include "platform/win32/system_queries_win32.h"
 #include "platform/win32/unicode.h"
 #include "qor/build_config.h"
@@ -133,7 +134,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     qor::win32::Win32FileStore files;
     qor::win32::Win32ManagementService wmi;
     qor::win32::Win32SystemQueries system;
-    qor::PendingStages stages;
+    qor::win32::Win32ProgramRunner runner;
+    qor::UpdateHandOffPlatform update{shell, files, wmi, runner};
+    qor::PendingStages stages(update);
     qor::LauncherPlatform platform{shell, files, wmi, system, stages};
     qor::LauncherState state;
     qor::LauncherEnd end = qor::RunLauncher(platform, QOR_EDITION_TAG, state);

@@ -3,13 +3,14 @@
 #pragma once
 
 #include "launcher/startup.h"
+#include "launcher/update_handoff.h"
 
 namespace qor {
 
 class PendingStages : public LauncherStages {
 public:
-    // No update is handed off yet.
-    bool HandOffUpdate(const LauncherState&) override { return false; }
+    explicit PendingStages(UpdateHandOffPlatform& update) : update_(update) {}
+    bool HandOffUpdate(const LauncherState& state) override { return qor::HandOffUpdate(update_, state); }
     // Every required file counts as present.
     bool CheckIntegrity(const LauncherState&) override { return true; }
     // The machine counts as configured, so no configuration runs.
@@ -20,6 +21,9 @@ public:
     // No spreadsheet host is started yet.
     bool LaunchSpreadsheet(const LauncherState&) override { return true; }
     void ReleaseSpreadsheet() override {}
+
+private:
+    UpdateHandOffPlatform& update_;
 };
 
 }  // namespace qor

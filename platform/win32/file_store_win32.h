@@ -12,6 +12,8 @@ public:
     bool WriteText(const std::string& path, const std::string& text, bool append) override;
     std::vector<std::string> ListFiles(const std::string& folder) override;
     bool RenameFile(const std::string& from, const std::string& to) override;
+    bool RemoveFile(const std::string& path) override;
+    bool WriteBytes(const std::string& path, const std::string& bytes, bool append) override;
 };
 
 }  // namespace qor::win32
