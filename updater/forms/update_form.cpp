@@ -131,7 +131,11 @@ void UpdateForm::SetHeadline(const std::string& text) {
 }
 
 void UpdateForm::SetNotes(const std::string& text) {
-    SetWindowTextW(Control(kNotes), win32::Wide(text).c_str());
+    const std::wstring wide = win32::Wide(text);
+    SetWindowTextW(Control(kNotes), wide.c_str());
+    // The edit control keeps its text to itself; the window's own text is set as well, so that
+    // readers in other processes (screen readers, UI automation) get it without a message.
+    DefWindowProcW(Control(kNotes), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
     Repaint(Control(kNotes));
 }
 
