@@ -28,6 +28,11 @@ public:
     virtual bool CopyFileTo(const std::string& from, const std::string& to) = 0;
     // True when a plain file exists at the path and is neither hidden nor a system file.
     virtual bool NormalFileExists(const std::string& path) = 0;
+    // Deletes a plain file; false when it could not be deleted (a missing file included).
+    virtual bool RemoveFile(const std::string& path) = 0;
+    // Writes the bytes as they are (no code page), replacing the file's content or appending to
+    // it; the file is created when missing. False when it cannot be written.
+    virtual bool WriteBytes(const std::string& path, const std::string& bytes, bool append) = 0;
 };
 
 }  // namespace qor

@@ -14,6 +14,8 @@ public:
     bool RenameFile(const std::string& from, const std::string& to) override;
     bool CopyFileTo(const std::string& from, const std::string& to) override;
     bool NormalFileExists(const std::string& path) override;
+    bool RemoveFile(const std::string& path) override;
+    bool WriteBytes(const std::string& path, const std::string& bytes, bool append) override;
 };
 
 }  // namespace qor::win32

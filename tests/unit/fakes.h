@@ -87,6 +87,13 @@ public:
     bool NormalFileExists(const std::string& path) override {
         return FileExists(path) && !hidden.count(path);
     }
+    bool RemoveFile(const std::string& path) override {
+        if (unwritable.count(path)) return false;
+        return files.erase(path) != 0;
+    }
+    bool WriteBytes(const std::string& path, const std::string& bytes, bool append) override {
+        return WriteText(path, bytes, append);
+    }
 };
 
 // The management service answering from a script keyed by the exact query text. A query with
