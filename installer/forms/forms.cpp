@@ -77,6 +77,14 @@ HWND Line(HWND parent, int x, int y, int w, int id) {
 }
 
 void SetText(HWND hwnd, const std::string& text) { SetWindowTextW(hwnd, Wide(text).c_str()); }
+
+// An edit box keeps its text in a buffer of its own; the window's own text, which other
+// programs read, is set to the same text so that the box answers with what it shows.
+void SetEditText(HWND edit, const std::string& text) {
+    const std::wstring wide = Wide(text);
+    SetWindowTextW(edit, wide.c_str());
+    DefWindowProcW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+}
 bool IsTicked(HWND box) { return SendMessageW(box, BM_GETCHECK, 0, 0) != BST_UNCHECKED; }
 
 void Repaint(HWND hwnd) {
@@ -240,7 +248,7 @@ void ChooseFolder() {
     const std::string path = self ? self.GetText("Path") : std::string();
     if (path.empty()) return;
     TheProgram().installPath = path + "\\";
-    SetText(g_wizard.tpath, TheProgram().installPath);
+    SetEditText(g_wizard.tpath, TheProgram().installPath);
 }
 
 [[noreturn]] void FinishAndEnd() {
@@ -401,6 +409,7 @@ HWND LoadWizard() {
     Label(w.frame1, "请阅读QORsoft软件产品许可协议", 16, 12, cw - 32, 20, kLabel1, f.bold);
     w.txy = Make(w.frame1, L"EDIT", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP,
                  AgreementText(), 16, 38, cw - 32, ch - 150, kTxy, f.normal, WS_EX_CLIENTEDGE);
+    SetEditText(w.txy, AgreementText());
     Label(w.frame1, "若要继续，您必须接受此协议的所有条款，否则，请关闭本窗口。", 16, ch - 104, cw - 32, 20, kLabel2);
     w.ck = CheckBox(w.frame1, "我接受此协议的所有条款", 16, ch - 78, 260, 22, kCk, true);
     w.ccontinue = Button(w.frame1, "继续(&C)..", right - 100, bottomButtons, 100, 28, kCcontinue);
@@ -412,6 +421,7 @@ HWND LoadWizard() {
     Label(w.frame2, "安装路径：", 24, 124, 120, 20, kLpath);
     w.tpath = Make(w.frame2, L"EDIT", ES_AUTOHSCROLL | ES_READONLY | WS_TABSTOP, TheProgram().installPath, 24, 148,
                    cw - 48 - 104, 24, kTpath, f.normal, WS_EX_CLIENTEDGE);
+    SetEditText(w.tpath, TheProgram().installPath);
     w.editProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(w.tpath, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TpathProc)));
     w.cfolder = Button(w.frame2, "更改(&B)..", right - 96, 147, 96, 26, kCfolder);
