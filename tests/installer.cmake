@@ -32,3 +32,10 @@ if(WIN32)
   gtest_discover_tests(qor_installer_e2e_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES TIMEOUT 200 RESOURCE_LOCK qor_installer_machine)
 endif()
+
+if(WIN32)
+  # The extraction benchmark's program (bench/extract_payload.sh).
+  add_executable(qor_bench_extract ${PROJECT_SOURCE_DIR}/bench/extract_payload_main.cpp)
+  target_link_options(qor_bench_extract PRIVATE -municode)
+  target_link_libraries(qor_bench_extract PRIVATE qor_installer_logic qor_win32 psapi)
+endif()

@@ -21,7 +21,7 @@ namespace qor::package {
 
 inline constexpr int64_t kMaxPayloadLength = 2147483647;
 // Bytes moved per read and write when a payload is copied.
-inline constexpr size_t kCopyChunk = 256 * 1024;
+inline constexpr size_t kCopyChunk = 1024 * 1024;
 
 // The header line of a record (2 or 3) with its CR LF.
 std::string HeaderLine(int record, int64_t length);
