@@ -46,7 +46,7 @@ protected:
 
 TEST_F(PackageTest, PayloadsAfterTheImageComeOutByteForByteThroughABoundedBuffer) {
     // Payloads that contain CR, LF, zero bytes and header-like lines of their own.
-    std::string extractor = Payload(700000, 3) + "\r\nFILE3 START LOG:LENGTH=4\r\nabcd";
+    std::string extractor = Payload(5 * package::kCopyChunk / 2, 3) + "\r\nFILE3 START LOG:LENGTH=4\r\nabcd";
     std::string archive = std::string("\0\r\n", 3) + Payload(300001, 9);
     files.readChunk = 4093;  // reads that end anywhere, also inside a header or a CR LF
     EXPECT_EQ(Extract(Image() + HeaderLine(2, extractor.size()) + extractor + HeaderLine(3, archive.size()) + archive +
@@ -120,13 +120,13 @@ TEST_F(PackageTest, PackageCutShortLeavesNoPartialFile) {
 }
 
 TEST_F(PackageTest, ReadAndWriteFailuresLeaveNoPartialFile) {
-    std::string archive = Payload(900000, 1);
+    std::string archive = Payload(3 * package::kCopyChunk, 1);
     std::string package = Image() + HeaderLine(2, 3) + "ext" + HeaderLine(3, archive.size()) + archive;
-    files.readFailsAt[I + "QOR_SETUP.exe"] = 300000;  // inside the archive's payload
+    files.readFailsAt[I + "QOR_SETUP.exe"] = 2 * package::kCopyChunk;  // inside the archive's payload
     EXPECT_EQ(Extract(package), ExtractResult::ReadFailed);
     EXPECT_FALSE(Has("QOR_SETUP.rar"));
     files.readFailsAt.clear();
-    files.writeFailsAfter[I + "QOR_SETUP.rar"] = 500000;
+    files.writeFailsAfter[I + "QOR_SETUP.rar"] = package::kCopyChunk + 5;
     EXPECT_EQ(Extract(package), ExtractResult::WriteFailed);
     EXPECT_FALSE(Has("QOR_SETUP.rar"));
     files.writeFailsAfter.clear();
