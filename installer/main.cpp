@@ -33,13 +33,19 @@ bool AnotherInstanceRunning() {
     return lock && GetLastError() == ERROR_ALREADY_EXISTS;  // the lock is held until the process ends
 }
 
-// The command line after the program name and the one blank that separates them.
+// The command line after the program name and the one blank that separates them. The program
+// name may be quoted, or unquoted with blanks in it (the Uninstall entry's UninstallString is
+// the unquoted path followed by " /u"): a line that begins with the program's own path is cut
+// after that path.
 std::wstring CommandArguments() {
     const wchar_t* p = GetCommandLineW();
+    const std::wstring module = ModulePath();
     if (*p == L'"') {
         ++p;
         while (*p && *p != L'"') ++p;
         if (*p) ++p;
+    } else if (!module.empty() && _wcsnicmp(p, module.c_str(), module.size()) == 0) {
+        p += module.size();
     } else {
         while (*p && *p != L' ' && *p != L'\t') ++p;
     }

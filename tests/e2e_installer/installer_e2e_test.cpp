@@ -181,9 +181,13 @@ protected:
     }
 
     void Start(SetupRun& setup, const std::string& exe, const std::string& arguments) {
+        StartCommand(setup, "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments));
+    }
+    // Starts the command line exactly as given (as the shell starts an UninstallString).
+    void StartCommand(SetupRun& setup, const std::string& commandLine) {
         SetEnvironmentVariableW(L"QOR_PROGRAM_LOG", Wide(ProgramLog()).c_str());
         SetEnvironmentVariableW(L"QOR_DEMO_RUN_LOG", Wide(RunLog()).c_str());
-        std::wstring cmd = L"\"" + Wide(exe) + L"\"" + (arguments.empty() ? L"" : L" " + Wide(arguments));
+        std::wstring cmd = Wide(commandLine);
         STARTUPINFOW si{};
         si.cb = sizeof si;
         ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &setup.pi));
@@ -419,8 +423,12 @@ TEST_F(InstallerEndToEnd, UninstallRemovesWhatTheRecordListsAndKeepsTheUsersFile
     WriteBytes(I + "我的账套.qorb", "user data");
     DeleteFileW(Wide(ProgramLog()).c_str());
 
+    // Started by the Uninstall entry's command: the unquoted path (with blanks) and " /u".
+    const std::string uninstallString = UninstallValues()["UninstallString"];
+    ASSERT_EQ(uninstallString, I + "QOR_SETUP.exe /u");
+    ASSERT_NE(I.find(' '), std::string::npos);
     SetupRun setup;
-    Start(setup, I + "QOR_SETUP.exe", "/u");
+    StartCommand(setup, uninstallString);
     HWND fu = ui::WaitForWindow("QOR卸载", setup.pi.dwProcessId, 30000);
     ASSERT_NE(fu, nullptr);
     EXPECT_TRUE(Visible(fu, "亲爱的用户："));
@@ -554,6 +562,17 @@ TEST_F(InstallerEndToEnd, ExcelRunningBlocksTheInstallAndTouchesNothing) {
     Start(setup, MakePackage(), "");
     HWND fd = OpenFolderPage(setup);
     ASSERT_NE(fd, nullptr);
+    // A double-click on the folder box opens the picker too; cancelling it changes nothing.
+    const std::string defaultFolder = std::string("D:\\") + kProduct + "\\";
+    HWND tpath = ui::FindChild(fd, defaultFolder);
+    ASSERT_NE(tpath, nullptr);
+    PostMessageW(tpath, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+    HWND picker = ui::WaitForWindowWithChild("请选择安装路径：", setup.pi.dwProcessId, 30000);
+    ASSERT_NE(picker, nullptr);
+    ui::ClickButton(picker, IDCANCEL);
+    ASSERT_TRUE(ui::WaitUntilClosed(picker, 10000));
+    EXPECT_EQ(ui::WindowText(tpath), defaultFolder);
+
     ui::ClickButtonByText(fd, "开始安装(&S)..");
     EXPECT_EQ(Answer(setup.pi.dwProcessId, "提示", IDOK),
               "QOR安装程序检测到Excel正在运行！\r\n\r\n如果您已经打开Excel表格，请关闭后再尝试安装...");
