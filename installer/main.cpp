@@ -53,12 +53,9 @@ std::wstring CommandArguments() {
     return p;
 }
 
-}  // namespace
-
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    win32::InitializeComSecurity();
-
+// Refuses a second instance, chooses the mode by the command line, sets InstallPath and shows
+// the mode's window; the windows then drive the program.
+void Main() {
     if (AnotherInstanceRunning()) {
         forms::ShowMessageBox(nullptr, kAlreadyRunningText, kInfoTitle, MessageKind::Information);
         ExitProcess(0);
@@ -79,14 +76,21 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     forms::TheProgram().platform = &platform;
 
     if (CommandArguments() == L"/u") {
-        forms::TheProgram().installPath = folder + "\\";
+        forms::InstallPath() = folder + "\\";
         forms::ShowUninstallWindow();
     } else {
-        forms::TheProgram().installPath = std::string(kDefaultDrive) + kProductName + "\\";
+        forms::InstallPath() = std::string(kDefaultDrive) + kProductName + "\\";
         forms::LoadWizard();
         forms::ShowWizard();
     }
+}
 
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    win32::InitializeComSecurity();
+    Main();
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         HWND top = GetAncestor(msg.hwnd, GA_ROOT);

@@ -171,65 +171,65 @@ HWND CreateForm(const wchar_t* cls, WNDPROC proc, const std::string& caption) {
 
 struct Wizard {
     HWND hwnd = nullptr;
-    HWND frame1 = nullptr, frame2 = nullptr, frame3 = nullptr;
-    HWND txy = nullptr, ck = nullptr, ccontinue = nullptr;
-    HWND lt = nullptr, tpath = nullptr, cfolder = nullptr, lb = nullptr, lw = nullptr, cyes = nullptr, cno = nullptr;
-    HWND lfinish = nullptr, crun = nullptr;
+    HWND Frame1 = nullptr, Frame2 = nullptr, Frame3 = nullptr;
+    HWND Txy = nullptr, Ck = nullptr, Ccontinue = nullptr;
+    HWND Lt = nullptr, Tpath = nullptr, Cfolder = nullptr, Lb = nullptr, Lw = nullptr, Cyes = nullptr, Cno = nullptr;
+    HWND Lfinish = nullptr, Crun = nullptr;
     Colours colours;
     WNDPROC editProc = nullptr;
     bool installing = false;
 };
-Wizard g_wizard;
+Wizard Fd;
 
 enum class Page { Agreement, Folder, Finished };
 Page CurrentPage() {
-    if (IsWindowVisible(g_wizard.frame3)) return Page::Finished;
-    if (IsWindowVisible(g_wizard.frame1)) return Page::Agreement;
+    if (IsWindowVisible(Fd.Frame3)) return Page::Finished;
+    if (IsWindowVisible(Fd.Frame1)) return Page::Agreement;
     return Page::Folder;
 }
 
 class WizardPageView : public WizardView {
 public:
     Answer ShowMessage(const std::string& text, const std::string& title, MessageKind kind) override {
-        return ShowMessageBox(g_wizard.hwnd, text, title, kind);
+        return ShowMessageBox(Fd.hwnd, text, title, kind);
     }
     void ShowStatus(const std::string& text) override {
-        SetText(g_wizard.lb, text);
-        ShowWindow(g_wizard.lb, SW_SHOW);
-        Repaint(g_wizard.lb);
+        SetText(Fd.Lb, text);
+        ShowWindow(Fd.Lb, SW_SHOW);
+        Repaint(Fd.Lb);
     }
     void ShowProgress(long done, long total) override {
         RECT r;
-        GetWindowRect(g_wizard.lb, &r);
+        GetWindowRect(Fd.Lb, &r);
         const int width = total > 0 ? static_cast<int>((r.right - r.left) * done / total) : 0;
-        SetWindowPos(g_wizard.lw, nullptr, 0, 0, width, 6, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        ShowWindow(g_wizard.lw, SW_SHOW);
-        Repaint(g_wizard.lw);
-        Repaint(g_wizard.frame2);
+        SetWindowPos(Fd.Lw, nullptr, 0, 0, width, 6, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ShowWindow(Fd.Lw, SW_SHOW);
+        Repaint(Fd.Lw);
+        Repaint(Fd.Frame2);
     }
     void HideProgress() override {
-        ShowWindow(g_wizard.lb, SW_HIDE);
-        ShowWindow(g_wizard.lw, SW_HIDE);
-        Repaint(g_wizard.frame2);
+        ShowWindow(Fd.Lb, SW_HIDE);
+        ShowWindow(Fd.Lw, SW_HIDE);
+        Repaint(Fd.Frame2);
     }
     void EnableFolderAndStart(bool enabled) override {
-        EnableWindow(g_wizard.cfolder, enabled);
-        EnableWindow(g_wizard.cyes, enabled);
+        EnableWindow(Fd.Cfolder, enabled);
+        EnableWindow(Fd.Cyes, enabled);
     }
-    void EnableCancel(bool enabled) override { EnableWindow(g_wizard.cno, enabled); }
+    void EnableCancel(bool enabled) override { EnableWindow(Fd.Cno, enabled); }
     void ShowFinishPage(const std::string& finishText, const std::string& runText) override {
-        SetText(g_wizard.lfinish, finishText);
-        SetText(g_wizard.crun, runText);
-        ShowWindow(g_wizard.frame2, SW_HIDE);
-        ShowWindow(g_wizard.frame3, SW_SHOW);
+        SetText(Fd.Lfinish, finishText);
+        SetText(Fd.Crun, runText);
+        ShowWindow(Fd.Frame2, SW_HIDE);
+        ShowWindow(Fd.Frame3, SW_SHOW);
     }
     void PumpEvents() override { PumpPending(); }
 };
 
 void ShowFolderPage() {
-    SetText(g_wizard.lt, InstallIntroText());
-    ShowWindow(g_wizard.frame1, SW_HIDE);
-    ShowWindow(g_wizard.frame2, SW_SHOW);
+    SetText(Fd.Lt, InstallIntroText());
+    ShowWindow(Fd.Frame1, SW_HIDE);
+    ShowWindow(Fd.Frame2, SW_SHOW);
 }
 
 // The shell's folder picker: no owner, an edit box to type a path (16), the drive list as root (17).
@@ -247,27 +247,27 @@ void ChooseFolder() {
     win32::AutomationObject self = folder.GetObject("Self");
     const std::string path = self ? self.GetText("Path") : std::string();
     if (path.empty()) return;
-    TheProgram().installPath = path + "\\";
-    SetEditText(g_wizard.tpath, TheProgram().installPath);
+    InstallPath() = path + "\\";
+    SetEditText(Fd.Tpath, InstallPath());
 }
 
 [[noreturn]] void FinishAndEnd() {
-    if (IsTicked(g_wizard.crun))
-        TheProgram().platform->runner.Start("\"" + TheProgram().installPath + "QOR.exe\"", WindowStyle::NormalFocus);
+    if (IsTicked(Fd.Crun))
+        TheProgram().platform->runner.Start("\"" + InstallPath() + "QOR.exe\"", WindowStyle::NormalFocus);
     EndProgram();
 }
 
 void AskToAbandon() {
-    if (ShowMessageBox(g_wizard.hwnd, kCancelInstallQuestion, kInfoTitle, MessageKind::OkCancel) == Answer::Ok)
+    if (ShowMessageBox(Fd.hwnd, kCancelInstallQuestion, kInfoTitle, MessageKind::OkCancel) == Answer::Ok)
         EndProgram();
 }
 
 LRESULT CALLBACK TpathProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_LBUTTONDBLCLK) {
-        if (IsWindowEnabled(g_wizard.cfolder)) ChooseFolder();
+        if (IsWindowEnabled(Fd.Cfolder)) ChooseFolder();
         return 0;
     }
-    return CallWindowProcW(g_wizard.editProc, hwnd, msg, wp, lp);
+    return CallWindowProcW(Fd.editProc, hwnd, msg, wp, lp);
 }
 
 LRESULT CALLBACK WizardProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -275,7 +275,7 @@ LRESULT CALLBACK WizardProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_COMMAND:
             if (HIWORD(wp) != BN_CLICKED) break;
             switch (LOWORD(wp)) {
-                case kCk: EnableWindow(g_wizard.ccontinue, IsTicked(g_wizard.ck)); return 0;
+                case kCk: EnableWindow(Fd.Ccontinue, IsTicked(Fd.Ck)); return 0;
                 case kCcontinue: ShowFolderPage(); return 0;
                 case kCfolder: ChooseFolder(); return 0;
                 case kCyes: Fd_Cyes_Click(); return 0;
@@ -285,7 +285,7 @@ LRESULT CALLBACK WizardProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             break;
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
-            return ColourControl(g_wizard.colours, wp, lp);
+            return ColourControl(Fd.colours, wp, lp);
         case WM_CLOSE:
             switch (CurrentPage()) {
                 case Page::Finished: FinishAndEnd();
@@ -301,46 +301,46 @@ LRESULT CALLBACK WizardProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 // Fu, the uninstall window.
 
 struct UninstallWindow {
-    HWND hwnd = nullptr, frame = nullptr, ck = nullptr, lwarning = nullptr, lb = nullptr, lw = nullptr;
+    HWND hwnd = nullptr, Frame1 = nullptr, Ck = nullptr, Lwarning = nullptr, Lb = nullptr, Lw = nullptr;
     Colours colours;
     bool busy = false;
 };
-UninstallWindow g_fu;
+UninstallWindow Fu;
 
 class UninstallWindowView : public UninstallView {
 public:
     Answer ShowMessage(const std::string& text, const std::string& title, MessageKind kind) override {
-        return ShowMessageBox(g_fu.hwnd, text, title, kind);
+        return ShowMessageBox(Fu.hwnd, text, title, kind);
     }
     void ShowStatus(const std::string& text) override {
-        SetText(g_fu.lb, text);
-        ShowWindow(g_fu.lb, SW_SHOW);
-        Repaint(g_fu.lb);
+        SetText(Fu.Lb, text);
+        ShowWindow(Fu.Lb, SW_SHOW);
+        Repaint(Fu.Lb);
     }
     void ShowProgress(long done, long total) override {
         RECT r;
-        GetWindowRect(g_fu.lb, &r);
+        GetWindowRect(Fu.Lb, &r);
         const int width = total > 0 ? static_cast<int>((r.right - r.left) * done / total) : 0;
-        SetWindowPos(g_fu.lw, nullptr, 0, 0, width, 6, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        ShowWindow(g_fu.lw, SW_SHOW);
-        Repaint(g_fu.lw);
-        Repaint(g_fu.frame);
+        SetWindowPos(Fu.Lw, nullptr, 0, 0, width, 6, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ShowWindow(Fu.Lw, SW_SHOW);
+        Repaint(Fu.Lw);
+        Repaint(Fu.Frame1);
     }
     void HideProgress() override {
-        ShowWindow(g_fu.lb, SW_HIDE);
-        ShowWindow(g_fu.lw, SW_HIDE);
-        Repaint(g_fu.frame);
+        ShowWindow(Fu.Lb, SW_HIDE);
+        ShowWindow(Fu.Lw, SW_HIDE);
+        Repaint(Fu.Frame1);
     }
     void PumpEvents() override { PumpPending(); }
 };
 
 void Uninstall() {
-    if (g_fu.busy) return;
-    g_fu.busy = true;
+    if (Fu.busy) return;
+    Fu.busy = true;
     UninstallWindowView view;
     UninstallOutcome outcome =
-        RunUninstall(*TheProgram().platform, view, TheProgram().installPath, IsTicked(g_fu.ck));
-    g_fu.busy = false;
+        RunUninstall(*TheProgram().platform, view, InstallPath(), IsTicked(Fu.Ck));
+    Fu.busy = false;
     if (outcome == UninstallOutcome::RecordMissing || outcome == UninstallOutcome::Removed) EndProgram();
 }
 
@@ -349,7 +349,7 @@ LRESULT CALLBACK UninstallProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_COMMAND:
             if (HIWORD(wp) != BN_CLICKED) break;
             switch (LOWORD(wp)) {
-                case kUCk: ShowWindow(g_fu.lwarning, IsTicked(g_fu.ck) ? SW_SHOW : SW_HIDE); return 0;
+                case kUCk: ShowWindow(Fu.Lwarning, IsTicked(Fu.Ck) ? SW_SHOW : SW_HIDE); return 0;
                 case kUCno: EndProgram();
                 case kUCsetup: RepairFromUninstallWindow(); return 0;
                 case kUCuninstall: Uninstall(); return 0;
@@ -357,11 +357,11 @@ LRESULT CALLBACK UninstallProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             break;
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
-            return ColourControl(g_fu.colours, wp, lp);
+            return ColourControl(Fu.colours, wp, lp);
         case WM_CLOSE:
             // No other window is loaded: closing it ends the program (the wizard, once loaded,
             // governs the program instead).
-            if (g_wizard.hwnd) {
+            if (Fd.hwnd) {
                 ShowWindow(hwnd, SW_HIDE);
                 return 0;
             }
@@ -376,6 +376,8 @@ Program& TheProgram() {
     static Program program;
     return program;
 }
+
+std::string& InstallPath() { return TheProgram().installPath; }
 
 void EndProgram() { ExitProcess(0); }
 
@@ -396,8 +398,8 @@ Answer ShowMessageBox(HWND owner, const std::string& text, const std::string& ti
 }
 
 HWND LoadWizard() {
-    if (g_wizard.hwnd) return g_wizard.hwnd;
-    Wizard& w = g_wizard;
+    if (Fd.hwnd) return Fd.hwnd;
+    Wizard& w = Fd;
     const Fonts& f = TheFonts();
     w.hwnd = CreateForm(L"QORSetupFd", WizardProc, "QOR安装");
     RECT client;
@@ -405,93 +407,93 @@ HWND LoadWizard() {
     const int cw = client.right, ch = client.bottom;
     const int right = cw - 16, bottomButtons = ch - 40, lineY = ch - 54;
 
-    w.frame1 = Frame(w.hwnd, kFrame1, true);
-    Label(w.frame1, "请阅读QORsoft软件产品许可协议", 16, 12, cw - 32, 20, kLabel1, f.bold);
-    w.txy = Make(w.frame1, L"EDIT", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP,
+    w.Frame1 = Frame(w.hwnd, kFrame1, true);
+    Label(w.Frame1, "请阅读QORsoft软件产品许可协议", 16, 12, cw - 32, 20, kLabel1, f.bold);
+    w.Txy = Make(w.Frame1, L"EDIT", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_TABSTOP,
                  AgreementText(), 16, 38, cw - 32, ch - 150, kTxy, f.normal, WS_EX_CLIENTEDGE);
-    SetEditText(w.txy, AgreementText());
-    Label(w.frame1, "若要继续，您必须接受此协议的所有条款，否则，请关闭本窗口。", 16, ch - 104, cw - 32, 20, kLabel2);
-    w.ck = CheckBox(w.frame1, "我接受此协议的所有条款", 16, ch - 78, 260, 22, kCk, true);
-    w.ccontinue = Button(w.frame1, "继续(&C)..", right - 100, bottomButtons, 100, 28, kCcontinue);
-    EnableWindow(w.ccontinue, FALSE);
-    w.colours.red.push_back(w.ck);
+    SetEditText(w.Txy, AgreementText());
+    Label(w.Frame1, "若要继续，您必须接受此协议的所有条款，否则，请关闭本窗口。", 16, ch - 104, cw - 32, 20, kLabel2);
+    w.Ck = CheckBox(w.Frame1, "我接受此协议的所有条款", 16, ch - 78, 260, 22, kCk, true);
+    w.Ccontinue = Button(w.Frame1, "继续(&C)..", right - 100, bottomButtons, 100, 28, kCcontinue);
+    EnableWindow(w.Ccontinue, FALSE);
+    w.colours.red.push_back(w.Ck);
 
-    w.frame2 = Frame(w.hwnd, kFrame2, false);
-    w.lt = Label(w.frame2, "", 24, 20, cw - 48, 80, kLt, f.bold);
-    Label(w.frame2, "安装路径：", 24, 124, 120, 20, kLpath);
-    w.tpath = Make(w.frame2, L"EDIT", ES_AUTOHSCROLL | ES_READONLY | WS_TABSTOP, TheProgram().installPath, 24, 148,
+    w.Frame2 = Frame(w.hwnd, kFrame2, false);
+    w.Lt = Label(w.Frame2, "", 24, 20, cw - 48, 80, kLt, f.bold);
+    Label(w.Frame2, "安装路径：", 24, 124, 120, 20, kLpath);
+    w.Tpath = Make(w.Frame2, L"EDIT", ES_AUTOHSCROLL | ES_READONLY | WS_TABSTOP, InstallPath(), 24, 148,
                    cw - 48 - 104, 24, kTpath, f.normal, WS_EX_CLIENTEDGE);
-    SetEditText(w.tpath, TheProgram().installPath);
+    SetEditText(w.Tpath, InstallPath());
     w.editProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(w.tpath, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TpathProc)));
-    w.cfolder = Button(w.frame2, "更改(&B)..", right - 96, 147, 96, 26, kCfolder);
-    Line(w.frame2, 8, lineY, cw - 16, kLine1);
-    w.lb = Make(w.frame2, L"STATIC", SS_LEFT | SS_NOPREFIX, "", 24, 200, cw - 48, 20, kLb, f.normal);
-    w.lw = Make(w.frame2, L"STATIC", SS_LEFT, "", 24, 224, 0, 6, kLw, nullptr);
-    ShowWindow(w.lb, SW_HIDE);
-    ShowWindow(w.lw, SW_HIDE);
-    w.colours.green = w.lw;
-    w.cyes = Button(w.frame2, "开始安装(&S)..", right - 100 - 8 - 116, bottomButtons, 116, 28, kCyes);
-    w.cno = Button(w.frame2, "取消(&C)", right - 100, bottomButtons, 100, 28, kCno);
+        SetWindowLongPtrW(w.Tpath, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TpathProc)));
+    w.Cfolder = Button(w.Frame2, "更改(&B)..", right - 96, 147, 96, 26, kCfolder);
+    Line(w.Frame2, 8, lineY, cw - 16, kLine1);
+    w.Lb = Make(w.Frame2, L"STATIC", SS_LEFT | SS_NOPREFIX, "", 24, 200, cw - 48, 20, kLb, f.normal);
+    w.Lw = Make(w.Frame2, L"STATIC", SS_LEFT, "", 24, 224, 0, 6, kLw, nullptr);
+    ShowWindow(w.Lb, SW_HIDE);
+    ShowWindow(w.Lw, SW_HIDE);
+    w.colours.green = w.Lw;
+    w.Cyes = Button(w.Frame2, "开始安装(&S)..", right - 100 - 8 - 116, bottomButtons, 116, 28, kCyes);
+    w.Cno = Button(w.Frame2, "取消(&C)", right - 100, bottomButtons, 100, 28, kCno);
 
-    w.frame3 = Frame(w.hwnd, kFrame3, false);
-    Label(w.frame3, "安装完成", 24, 20, cw - 48, 30, kLabel4, f.title);
-    w.lfinish = Label(w.frame3, "", 24, 70, cw - 48, 40, kLfinish);
-    Label(w.frame3, "您可以通过QOR桌面快捷方式图标打开软件。", 24, 116, cw - 48, 20, kLabel5);
-    w.crun = CheckBox(w.frame3, "", 24, 156, cw - 48, 22, kCrun, false);
-    SendMessageW(w.crun, BM_SETCHECK, BST_CHECKED, 0);
-    Line(w.frame3, 8, lineY, cw - 16, kLine2);
-    Button(w.frame3, "完成(&D)", right - 100, bottomButtons, 100, 28, kCend);
+    w.Frame3 = Frame(w.hwnd, kFrame3, false);
+    Label(w.Frame3, "安装完成", 24, 20, cw - 48, 30, kLabel4, f.title);
+    w.Lfinish = Label(w.Frame3, "", 24, 70, cw - 48, 40, kLfinish);
+    Label(w.Frame3, "您可以通过QOR桌面快捷方式图标打开软件。", 24, 116, cw - 48, 20, kLabel5);
+    w.Crun = CheckBox(w.Frame3, "", 24, 156, cw - 48, 22, kCrun, false);
+    SendMessageW(w.Crun, BM_SETCHECK, BST_CHECKED, 0);
+    Line(w.Frame3, 8, lineY, cw - 16, kLine2);
+    Button(w.Frame3, "完成(&D)", right - 100, bottomButtons, 100, 28, kCend);
     return w.hwnd;
 }
 
 void ShowWizard() {
-    ShowWindow(g_wizard.hwnd, SW_SHOW);
-    SetForegroundWindow(g_wizard.hwnd);
+    ShowWindow(Fd.hwnd, SW_SHOW);
+    SetForegroundWindow(Fd.hwnd);
 }
 
 void Fd_Cyes_Click() {
-    if (g_wizard.installing) return;
-    g_wizard.installing = true;
+    if (Fd.installing) return;
+    Fd.installing = true;
     WizardPageView view;
-    RunInstall(*TheProgram().platform, view, TheProgram().installPath);
-    g_wizard.installing = false;
+    RunInstall(*TheProgram().platform, view, InstallPath());
+    Fd.installing = false;
 }
 
 void RepairFromUninstallWindow() {
     LoadWizard();
     ShowFolderPage();
     ShowWizard();
-    ShowWindow(g_fu.hwnd, SW_HIDE);
+    ShowWindow(Fu.hwnd, SW_HIDE);
     Fd_Cyes_Click();
 }
 
 HWND ShowUninstallWindow() {
-    UninstallWindow& u = g_fu;
+    UninstallWindow& u = Fu;
     const Fonts& f = TheFonts();
     u.hwnd = CreateForm(L"QORSetupFu", UninstallProc, "QOR卸载");
     RECT client;
     GetClientRect(u.hwnd, &client);
     const int cw = client.right, ch = client.bottom;
     const int right = cw - 16, bottomButtons = ch - 40, lineY = ch - 54;
-    u.frame = Frame(u.hwnd, kUFrame1, true);
-    Label(u.frame, "亲爱的用户：", 24, 20, cw - 48, 20, kULabel1, f.bold);
-    Label(u.frame, "您真的决定要卸载了吗？", 48, 52, cw - 72, 20, kULabel3);
-    Label(u.frame, "如果QOR软件不能正常运行，您可以尝试点击【修复安装】以解决问题。", 48, 80, cw - 72, 40, kULabel2);
-    u.ck = CheckBox(u.frame, "同时删除整个安装文件夹", 48, 136, 260, 22, kUCk, true);
-    u.lwarning = Label(u.frame, "勾选后安装文件夹中的所有账套文件和导出的Excel表格都会被删除（不推荐）", 48, 162, cw - 72,
+    u.Frame1 = Frame(u.hwnd, kUFrame1, true);
+    Label(u.Frame1, "亲爱的用户：", 24, 20, cw - 48, 20, kULabel1, f.bold);
+    Label(u.Frame1, "您真的决定要卸载了吗？", 48, 52, cw - 72, 20, kULabel3);
+    Label(u.Frame1, "如果QOR软件不能正常运行，您可以尝试点击【修复安装】以解决问题。", 48, 80, cw - 72, 40, kULabel2);
+    u.Ck = CheckBox(u.Frame1, "同时删除整个安装文件夹", 48, 136, 260, 22, kUCk, true);
+    u.Lwarning = Label(u.Frame1, "勾选后安装文件夹中的所有账套文件和导出的Excel表格都会被删除（不推荐）", 48, 162, cw - 72,
                        36, kULwarning);
-    ShowWindow(u.lwarning, SW_HIDE);
-    u.colours.red = {u.ck, u.lwarning};
-    Line(u.frame, 8, lineY, cw - 16, kULine1);
-    u.lb = Make(u.frame, L"STATIC", SS_LEFT | SS_NOPREFIX, "", 24, 214, cw - 48, 20, kULb, f.normal);
-    u.lw = Make(u.frame, L"STATIC", SS_LEFT, "", 24, 238, 0, 6, kULw, nullptr);
-    ShowWindow(u.lb, SW_HIDE);
-    ShowWindow(u.lw, SW_HIDE);
-    u.colours.green = u.lw;
-    Button(u.frame, "修复安装(&S)..", right - 100 - 8 - 100 - 8 - 116, bottomButtons, 116, 28, kUCsetup);
-    Button(u.frame, "卸载(&U)", right - 100 - 8 - 100, bottomButtons, 100, 28, kUCuninstall);
-    Button(u.frame, "取消(&C)", right - 100, bottomButtons, 100, 28, kUCno);
+    ShowWindow(u.Lwarning, SW_HIDE);
+    u.colours.red = {u.Ck, u.Lwarning};
+    Line(u.Frame1, 8, lineY, cw - 16, kULine1);
+    u.Lb = Make(u.Frame1, L"STATIC", SS_LEFT | SS_NOPREFIX, "", 24, 214, cw - 48, 20, kULb, f.normal);
+    u.Lw = Make(u.Frame1, L"STATIC", SS_LEFT, "", 24, 238, 0, 6, kULw, nullptr);
+    ShowWindow(u.Lb, SW_HIDE);
+    ShowWindow(u.Lw, SW_HIDE);
+    u.colours.green = u.Lw;
+    Button(u.Frame1, "修复安装(&S)..", right - 100 - 8 - 100 - 8 - 116, bottomButtons, 116, 28, kUCsetup);
+    Button(u.Frame1, "卸载(&U)", right - 100 - 8 - 100, bottomButtons, 100, 28, kUCuninstall);
+    Button(u.Frame1, "取消(&C)", right - 100, bottomButtons, 100, 28, kUCno);
     ShowWindow(u.hwnd, SW_SHOW);
     SetForegroundWindow(u.hwnd);
     return u.hwnd;

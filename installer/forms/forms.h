@@ -17,6 +17,8 @@ struct Program {
     std::string installPath;  // InstallPath: the install folder, ending in "\"
 };
 Program& TheProgram();
+// InstallPath: the install folder, ending in "\"; set by Main, replaced by the folder choice.
+std::string& InstallPath();
 
 // Ends the program at once.
 [[noreturn]] void EndProgram();
