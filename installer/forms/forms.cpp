@@ -42,7 +42,7 @@ const Fonts& TheFonts() {
                                FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"宋体");
         };
-        return Fonts{make(9, false), make(9, true), make(14, true)};
+        return Fonts{make(10.5, false), make(10.5, true), make(14, true)};
     }();
     return fonts;
 }
