@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets in tests/fuzz with clang (address and undefined-behaviour
+# sanitizers) and runs each for a while on the build machine.
+#   scripts/fuzz.sh [seconds per target]   (default 60)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+command -v clang++ > /dev/null || { apt-get update -qq && apt-get install -y -qq clang > /dev/null; }
+
+out=build/fuzz
+mkdir -p "$out"
+flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
+       -I. -Itests -I"$out/generated")
+# The generated build constants, as the CMake build makes them.
+mkdir -p "$out/generated/qor"
+sed -e 's/@QOR_EDITION_TAG@/QOR_BIZACC_6.01/' -e 's/@QOR_DISPLAY_NAME@/QOR/' -e 's/@QOR_[A-Z_]*HOST@/localhost/' \
+    -e 's/@QOR_VENDOR_WEB@/localhost/' -e 's/@QOR_VERSION@/6.1.0.6/' -e 's/@QOR_VERSION_[A-Z]*@/0/' \
+    cmake/build_config.h.in > "$out/generated/qor/build_config.h"
+
+core=(core/*.cpp)
+installer=(installer/package/package.cpp installer/install_record.cpp installer/sequences.cpp
+           installer/agreement.cpp launcher/processes/processes.cpp)
+
+# name: sources
+declare -A targets=(
+  [package_reader]="tests/fuzz/package_reader_fuzz.cpp installer/package/package.cpp"
+  [uninstall_record]="tests/fuzz/uninstall_record_fuzz.cpp ${installer[*]} ${core[*]}"
+)
+# Seeds: a well-formed package and a typical record.
+mkdir -p "$out/corpus/package_reader" "$out/corpus/uninstall_record"
+printf 'MZ\0\0FILE2 START LOG:LENGTH=3\r\nextFILE3 START LOG:LENGTH=2\r\nar' > "$out/corpus/package_reader/seed"
+printf 'D:\\QOR\\\r\nD:\\QOR\\QOR.exe\r\nD:\\QOR\\SYS\\\r\nD:\\QOR\\SYS\\setinf.txt\r\nD:\\QOR\\..\\keep.txt\r\n' \
+  > "$out/corpus/uninstall_record/seed"
+
+for name in "${!targets[@]}"; do
+  echo "== fuzz $name (${seconds}s)"
+  # shellcheck disable=SC2086
+  clang++ "${flags[@]}" ${targets[$name]} -o "$out/$name"
+  "$out/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 "$out/corpus/$name" \
+    > "$out/$name.log" 2>&1 || { tail -n 40 "$out/$name.log"; exit 1; }
+  tail -n 1 "$out/$name.log"
+done
