@@ -35,11 +35,14 @@ bool Win32FileStore::ReadText(const std::string& path, std::string& text) {
 }
 
 bool Win32FileStore::WriteText(const std::string& path, const std::string& text, bool append) {
+    return WriteBytes(path, Utf8ToAnsi(text), append);
+}
+
+bool Win32FileStore::WriteBytes(const std::string& path, const std::string& bytes, bool append) {
     HANDLE h = CreateFileW(Wide(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
                            FILE_SHARE_READ, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
-    std::string bytes = Utf8ToAnsi(text);
     DWORD written = 0;
     bool ok = bytes.empty() ||
               (WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
@@ -81,16 +84,18 @@ std::vector<FileStore::Entry> Win32FileStore::ListEntries(const std::string& fol
     return entries;
 }
 
-bool Win32FileStore::PlainFileExists(const std::string& path) {
-    DWORD a = GetFileAttributesW(Wide(path).c_str());
-    return a != INVALID_FILE_ATTRIBUTES &&
-           !(a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
-}
-
-bool Win32FileStore::RemoveFile(const std::string& path) { return DeleteFileW(Wide(path).c_str()) != 0; }
-
 bool Win32FileStore::CopyFileTo(const std::string& from, const std::string& to) {
     return CopyFileW(Wide(from).c_str(), Wide(to).c_str(), FALSE) != 0;
+}
+
+bool Win32FileStore::NormalFileExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+}
+
+bool Win32FileStore::RemoveFile(const std::string& path) {
+    return DeleteFileW(Wide(path).c_str()) != 0;
 }
 
 bool Win32FileStore::CreateFolder(const std::string& path) {

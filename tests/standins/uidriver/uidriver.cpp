@@ -97,7 +97,8 @@ bool ClickButton(HWND window, int id) {
 
 bool ClickButtonByText(HWND window, const std::string& text) {
     for (HWND child : Children(window)) {
-        if (ClassName(child) == "Button" && WindowText(child) == text) {
+        // Buttons, and labels that answer BM_CLICK like a click (the launcher's notices).
+        if (WindowText(child) == text) {
             PostMessageW(child, BM_CLICK, 0, 0);
             return true;
         }

@@ -24,7 +24,8 @@ std::vector<std::string> ChildTexts(HWND window);
 
 // Clicks the child button with this id (BM_CLICK); false when there is none.
 bool ClickButton(HWND window, int id);
-// Clicks the first child button whose text is exactly `text`.
+// Clicks (BM_CLICK) the first child control whose text is exactly `text`: a button, or a label
+// that answers BM_CLICK like a click.
 bool ClickButtonByText(HWND window, const std::string& text);
 // Clicks a child control with the mouse (button down and up at its centre), as on a label link.
 bool ClickControl(HWND window, int id);
