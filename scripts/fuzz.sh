@@ -14,7 +14,7 @@ flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recov
 # The generated build constants, as the CMake build makes them.
 mkdir -p "$out/generated/qor"
 sed -e 's/@QOR_EDITION_TAG@/QOR_BIZACC_6.01/' -e 's/@QOR_DISPLAY_NAME@/QOR/' -e 's/@QOR_[A-Z_]*HOST@/localhost/' \
-    -e 's/@QOR_VENDOR_WEB@/localhost/' -e 's/@QOR_VERSION@/6.1.0.6/' -e 's/@QOR_VERSION_[A-Z]*@/0/' \
+    -e 's/@QOR_VENDOR_WEB@/localhost/' -e 's/@QOR_VERSION@/6.1.0.6/' -e 's/@QOR_[A-Z_]*@/0/' \
     cmake/build_config.h.in > "$out/generated/qor/build_config.h"
 
 core=(core/*.cpp)
