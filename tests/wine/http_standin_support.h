@@ -22,9 +22,9 @@ public:
         if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
                             &process_))
             return;
-        // Listening, or ended (the port taken): whichever comes first.
+        // Listening, or ended (the port stayed taken): whichever comes first.
         ready_ = PollUntil([&] { return IsFile(root_ / "ready") || HasEnded(process_.hProcess); },
-                           std::chrono::seconds(20)) &&
+                           std::chrono::seconds(100)) &&
                  IsFile(root_ / "ready");
     }
     ~HttpStandin() {

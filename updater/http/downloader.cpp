@@ -5,6 +5,11 @@
 #include "core/update_rules.h"
 
 namespace qor {
+namespace {
+
+constexpr size_t kStoreRunSize = 64 * 1024;
+
+}  // namespace
 
 bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const std::string& url,
                   const std::string& target, TransferCounters& counters) {
@@ -34,6 +39,15 @@ bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const
                     if (files.FileExists(temporary)) files.RemoveFile(temporary);
                     bool stored = files.WriteBytes(temporary, std::string(), false);
                     char buffer[kDownloadReadSize];
+                    // Received chunks are stored in order at the offset they belong to; they are
+                    // handed to the file in runs of up to 64 KB, and whatever is pending is
+                    // stored before the loop is left, however it ends.
+                    std::string pending;
+                    auto flush = [&] {
+                        if (!pending.empty() && stored) stored = files.WriteBytes(temporary, pending, true);
+                        pending.clear();
+                        return stored;
+                    };
                     // Reads until the announced length has arrived. The loop also ends when a read
                     // fails, when the body ends (a read of 0 bytes) short of that length, when more
                     // than announced arrives, or when a chunk cannot be stored: the result then
@@ -45,8 +59,8 @@ bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const
                         if (got > 0) {
                             view.PumpMessages();
                             if (counters.received > INT32_MAX - static_cast<int32_t>(got)) break;
-                            stored = files.WriteBytes(temporary, std::string(buffer, got), true);
-                            if (!stored) break;
+                            pending.append(buffer, got);
+                            if (pending.size() >= kStoreRunSize && !flush()) break;
                             counters.received += static_cast<int32_t>(got);
                             view.ShowStatus(DownloadProgressText(counters.received, counters.announced));
                             view.ShowProgressWidth(
@@ -58,6 +72,7 @@ bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const
                         }
                         if (got == 0 || counters.received > counters.announced) break;
                     }
+                    result = flush() && result;
                     if (result) {
                         if (files.FileExists(target)) files.RemoveFile(target);
                         result = files.RenameFile(temporary, target);

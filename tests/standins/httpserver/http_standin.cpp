@@ -13,7 +13,7 @@
 //              goes away (at most 120 s)
 // Every request head (request line and header lines, each ending in CR LF, then an empty line)
 // is appended to ROOT\requests.log before the answer goes out. ROOT\ready appears once the
-// server listens. The server ends by itself after 15 minutes, or when the test ends it.
+// server listens (it waits up to two minutes for the port to be free). The server ends by itself after 15 minutes, or when the test ends it.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -142,7 +142,14 @@ int wmain(int argc, wchar_t** argv) {
     address.sin_family = AF_INET;
     address.sin_port = htons(80);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, 16) != 0) return 4;
+    // Port 80 is one for the whole machine: while another test run's server holds it, wait for it
+    // (at most two minutes) instead of failing at once.
+    bool bound = false;
+    for (int attempt = 0; attempt < 1200 && !bound; ++attempt) {
+        bound = bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        if (!bound) Sleep(100);
+    }
+    if (!bound || listen(listener, 16) != 0) return 4;
     AppendFileBytes(root + L"\\ready", "ready");
 
     const DWORD end = GetTickCount() + 15 * 60 * 1000;
