@@ -16,7 +16,8 @@ class HttpStandin {
 public:
     explicit HttpStandin(const char* serverExe) {
         if (root_.path().empty()) return;
-        std::wstring command = L"\"" + win32::Wide(WinePath(serverExe)) + L"\" \"" + win32::Wide(root_.path()) + L"\"";
+        std::wstring command = L"\"" + win32::Wide(WinePath(serverExe)) + L"\" \"" + win32::Wide(root_.path()) + L"\" " +
+                               std::to_wstring(GetCurrentProcessId());
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,

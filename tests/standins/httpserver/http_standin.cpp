@@ -1,7 +1,7 @@
 // Test-only stand-in for the vendor's update server: a plain HTTP server on 127.0.0.1 port 80
 // that serves the files of a folder and can misbehave on request.
 //
-//   qor_http_standin.exe ROOT
+//   qor_http_standin.exe ROOT [PARENT_PID]
 //
 // The object path /a/b.txt is the file ROOT\a\b.txt. A file ROOT\a\b.txt.mode holding one word
 // makes that path misbehave:
@@ -20,6 +20,10 @@
 #include <string>
 
 namespace {
+
+HANDLE parent = nullptr;
+
+bool ParentGone() { return parent && WaitForSingleObject(parent, 0) == WAIT_OBJECT_0; }
 
 std::wstring Wide(const std::string& utf8) {
     int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
@@ -68,7 +72,7 @@ std::string Head(int status, const char* reason, long long length) {
 
 // Waits until the client closes its side (or the time is up).
 void WaitForClientToGo(SOCKET s, int seconds) {
-    for (int i = 0; i < seconds * 10; ++i) {
+    for (int i = 0; i < seconds * 10 && !ParentGone(); ++i) {
         fd_set set;
         FD_ZERO(&set);
         FD_SET(s, &set);
@@ -133,6 +137,7 @@ void Serve(SOCKET client, const std::wstring& root) {
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
     const std::wstring root = argv[1];
+    if (argc >= 3) parent = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(_wtoi(argv[2])));
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return 3;
     SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -145,7 +150,7 @@ int wmain(int argc, wchar_t** argv) {
     // Port 80 is one for the whole machine: while another test run's server holds it, wait for it
     // (at most two minutes) instead of failing at once.
     bool bound = false;
-    for (int attempt = 0; attempt < 1200 && !bound; ++attempt) {
+    for (int attempt = 0; attempt < 1200 && !bound && !ParentGone(); ++attempt) {
         bound = bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
         if (!bound) Sleep(100);
     }
@@ -153,7 +158,7 @@ int wmain(int argc, wchar_t** argv) {
     AppendFileBytes(root + L"\\ready", "ready");
 
     const DWORD end = GetTickCount() + 15 * 60 * 1000;
-    while (static_cast<LONG>(end - GetTickCount()) > 0) {
+    while (static_cast<LONG>(end - GetTickCount()) > 0 && !ParentGone()) {
         fd_set set;
         FD_ZERO(&set);
         FD_SET(listener, &set);
