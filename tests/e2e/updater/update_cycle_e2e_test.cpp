@@ -89,6 +89,10 @@ void Screenshot(HWND window, const char* name) {
 class UpdateCycle : public ::testing::Test {
 protected:
     void SetUp() override {
+        ASSERT_EQ(std::string(QOR_TEST_UPDATE_HOST), "127.0.0.1")
+            << "this build's updater asks the product's server: configure it with cmake --preset win64";
+        ASSERT_EQ(std::string(QOR_TEST_PROBE_HOST), "localhost")
+            << "this build's updater probes the product's host: configure it with cmake --preset win64";
         ASSERT_TRUE(server_.ready()) << "the server stand-in did not start listening on 127.0.0.1:80";
         ASSERT_FALSE(app_.empty());
         CreateDirectoryW(Wide(app_ + "\\SYS").c_str(), nullptr);
