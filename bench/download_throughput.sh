@@ -31,12 +31,15 @@ trap cleanup EXIT
 mkdir -p "$WORK/root/pkg" "$WORK/out"
 head -c $((MB * 1048576)) /dev/urandom > "$WORK/root/pkg/QOR_UPDATE.rar"
 winpath() { echo "Z:${1//\//\\}"; }
-/usr/lib/wine/wine64 "$B/tests/standins/qor_http_standin.exe" "$(winpath "$WORK/root")" > "$WORK/server.log" 2>&1 &
+# A loopback address of its own (all of 127.0.0.0/8 is loopback), so that a test run holding
+# 127.0.0.1:80 at the same time does not stand in the way.
+ADDRESS=${QOR_BENCH_ADDRESS:-127.0.0.2}
+/usr/lib/wine/wine64 "$B/tests/standins/qor_http_standin.exe" "$(winpath "$WORK/root")" 0 "$ADDRESS" > "$WORK/server.log" 2>&1 &
 SERVER_PID=$!
 for _ in $(seq 1500); do [ -f "$WORK/root/ready" ] && break; sleep 0.1; done
 [ -f "$WORK/root/ready" ] || { echo "server did not start"; exit 1; }
 
-URL=http://127.0.0.1/pkg/QOR_UPDATE.rar
+URL=http://$ADDRESS/pkg/QOR_UPDATE.rar
 best_curl=
 best_wine=
 for run in 1 2 3; do

@@ -1,8 +1,9 @@
 // Test-only stand-in for the vendor's update server: a plain HTTP server on 127.0.0.1 port 80
 // that serves the files of a folder and can misbehave on request.
 //
-//   qor_http_standin.exe ROOT [PARENT_PID]
+//   qor_http_standin.exe ROOT [PARENT_PID [ADDRESS]]
 //
+// ADDRESS is the loopback address to listen on (127.0.0.1 unless given; PARENT_PID 0 for none).
 // The object path /a/b.txt is the file ROOT\a\b.txt. A file ROOT\a\b.txt.mode holding one word
 // makes that path misbehave:
 //   404, 500   that status with a short body
@@ -147,6 +148,14 @@ int wmain(int argc, wchar_t** argv) {
     address.sin_family = AF_INET;
     address.sin_port = htons(80);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (argc >= 4) {
+        char text[64] = {};
+        WideCharToMultiByte(CP_ACP, 0, argv[3], -1, text, sizeof text - 1, nullptr, nullptr);
+        const unsigned long a = inet_addr(text);
+        // Loopback addresses only (127.0.0.0/8).
+        if (a == INADDR_NONE || (ntohl(a) >> 24) != 127) return 5;
+        address.sin_addr.s_addr = a;
+    }
     // Port 80 is one for the whole machine: while another test run's server holds it, wait for it
     // (at most two minutes) instead of failing at once.
     bool bound = false;
