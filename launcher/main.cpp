@@ -7,9 +7,11 @@
 
 #include "launcher/forms/notices.h"
 #include "launcher/forms/splash.h"
-#include "launcher/pending_stages.h"
+#include "launcher/stages.h"
 #include "launcher/startup.h"
+#include "launcher/update_handoff.h"
 #include "platform/win32/file_store_win32.h"
+#include "platform/win32/launcher_adapters_win32.h"
 #include "platform/win32/management_win32.h"
 #include "platform/win32/program_runner_win32.h"
 #include "platform/win32/system_queries_win32.h"
@@ -28,17 +30,20 @@ std::wstring ModulePath() {
 
 class Win32LauncherShell : public LauncherShell {
 public:
+    explicit Win32LauncherShell(FileStore& files) : files_(files) {}
     ~Win32LauncherShell() override {
         if (instanceMutex_) CloseHandle(instanceMutex_);
     }
 
     // A named mutex per program file and logon session: a second launcher of the same file
-    // finds it already there.
+    // finds it already there. A mutex that exists but cannot be opened belongs to a first
+    // launcher running with higher rights: that one is running too.
     bool AnotherInstanceRunning() override {
         std::wstring name = L"Local\\QOR.launcher:";
         for (wchar_t c : ModulePath()) name.push_back(c == L'\\' ? L'/' : static_cast<wchar_t>(std::towlower(c)));
         instanceMutex_ = CreateMutexW(nullptr, FALSE, name.c_str());
-        return instanceMutex_ && GetLastError() == ERROR_ALREADY_EXISTS;
+        if (!instanceMutex_) return GetLastError() == ERROR_ACCESS_DENIED;
+        return GetLastError() == ERROR_ALREADY_EXISTS;
     }
 
     std::string ProgramFolder() override {
@@ -70,9 +75,13 @@ public:
                     MB_OK | MB_SETFOREGROUND | (icon == MessageIcon::Critical ? MB_ICONERROR : MB_ICONINFORMATION));
     }
 
-    void ShowSecurityNotice(const std::string& appFolder) override { forms::ShowSecurityNotice(appFolder); }
-    void ShowAssociationNotice(const std::string& appFolder) override { forms::ShowAssociationNotice(appFolder); }
+    void ShowSecurityNotice(const std::string& appFolder) override { forms::ShowSecurityNotice(files_, appFolder); }
+    void ShowAssociationNotice(const std::string& appFolder) override {
+        forms::ShowAssociationNotice(files_, appFolder);
+    }
+    void ShowConfigurationNotice(const std::string&) override { forms::ShowConfigurationNotice(); }
     void ShowSplash(const std::string& versionText) override { forms::ShowSplash(versionText); }
+    void MakeSplashTopmost() override { forms::MakeSplashTopmost(); }
     void ShowStage(const std::string& stageText) override { forms::ShowSplashStage(stageText); }
 
     void PumpMessages() override {
@@ -84,6 +93,7 @@ public:
     }
 
 private:
+    FileStore& files_;
     HANDLE instanceMutex_ = nullptr;
 };
 
@@ -130,13 +140,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     qor::win32::InitializeComSecurity();
 
-    qor::Win32LauncherShell shell;
     qor::win32::Win32FileStore files;
+    qor::Win32LauncherShell shell(files);
     qor::win32::Win32ManagementService wmi;
     qor::win32::Win32SystemQueries system;
     qor::win32::Win32ProgramRunner runner;
+    qor::win32::AutomationSpreadsheetHost host;
+    qor::win32::AutomationDiskIdentityClasses diskClasses;
+    qor::win32::Win32MachineSettings machine;
+    qor::StagePlatform stagePlatform{shell, files, wmi, system, runner, host, diskClasses, machine};
     qor::UpdateHandOffPlatform update{shell, files, wmi, runner};
-    qor::PendingStages stages(update);
+    qor::MachineStages stages(stagePlatform,
+                              [&update](const qor::LauncherState& s) { return qor::HandOffUpdate(update, s); });
     qor::LauncherPlatform platform{shell, files, wmi, system, stages};
     qor::LauncherState state;
     qor::LauncherEnd end = qor::RunLauncher(platform, QOR_EDITION_TAG, state);

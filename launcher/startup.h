@@ -33,10 +33,15 @@ public:
     virtual void ShowSecurityNotice(const std::string& appFolder) = 0;
     // The modal tip on the account-set file association; returns when it has closed.
     virtual void ShowAssociationNotice(const std::string& appFolder) = 0;
+    // The modal notice that the runtime environment is about to be configured; returns when it
+    // has closed.
+    virtual void ShowConfigurationNotice(const std::string& appFolder) = 0;
     // Shows the splash modeless with the version text; it stays up until the launcher ends.
     virtual void ShowSplash(const std::string& versionText) = 0;
     // Shows the stage text on the splash and repaints it at once.
     virtual void ShowStage(const std::string& stageText) = 0;
+    // Places the splash in the topmost band (after a failure message it must stay in view).
+    virtual void MakeSplashTopmost() = 0;
     // Lets pending window messages be handled (repaints, the splash's cancel link).
     virtual void PumpMessages() = 0;
 };

@@ -1,33 +1,46 @@
-#!/bin/bash
-# Builds every libFuzzer target of tests/fuzz with clang (address and undefined-behaviour
-# sanitizers) on the build machine and runs each for a while. Usage:
-#   bash scripts/fuzz.sh [seconds per target, default 60]
-# A crash, hang or sanitizer report stops the script with its finding in build/fuzz/<target>/.
+#!/usr/bin/env bash
+# Builds the libFuzzer targets in tests/fuzz with clang (address and undefined-behaviour
+# sanitizers) and runs each for a while on the build machine.
+#   scripts/fuzz.sh [seconds per target]   (default 60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-SECONDS_PER_TARGET=${1:-60}
+seconds=${1:-60}
+command -v clang++ > /dev/null || { apt-get update -qq && apt-get install -y -qq clang > /dev/null; }
 
-if ! command -v clang++ > /dev/null; then
-  apt-get update -qq && apt-get install -y -qq clang > /dev/null
-fi
+out=build/fuzz
+mkdir -p "$out"
+flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
+       -I. -Itests -I"$out/generated")
+# The generated build constants, as the CMake build makes them.
+mkdir -p "$out/generated/qor"
+sed -e 's/@QOR_EDITION_TAG@/QOR_BIZACC_6.01/' -e 's/@QOR_DISPLAY_NAME@/QOR/' -e 's/@QOR_[A-Z_]*HOST@/localhost/' \
+    -e 's/@QOR_VENDOR_WEB@/localhost/' -e 's/@QOR_VERSION@/6.1.0.6/' -e 's/@QOR_VERSION_[A-Z]*@/0/' \
+    cmake/build_config.h.in > "$out/generated/qor/build_config.h"
 
-# Target name, then the sources it is built from (besides its own tests/fuzz/<name>.cpp).
-TARGETS=(
-  "update_log_fuzz core/update_rules.cpp core/text.cpp core/wildcard.cpp"
-  "http_values_fuzz core/update_rules.cpp core/text.cpp core/wildcard.cpp updater/http/downloader.cpp"
+core=(core/*.cpp)
+installer=(installer/package/package.cpp installer/install_record.cpp installer/sequences.cpp
+           installer/agreement.cpp launcher/processes/processes.cpp)
+
+# name: sources
+declare -A targets=(
+  [package_reader]="tests/fuzz/package_reader_fuzz.cpp installer/package/package.cpp"
+  [uninstall_record]="tests/fuzz/uninstall_record_fuzz.cpp ${installer[*]} ${core[*]}"
+  [update_log]="tests/fuzz/update_log_fuzz.cpp ${core[*]}"
+  [http_values]="tests/fuzz/http_values_fuzz.cpp updater/http/downloader.cpp ${core[*]}"
 )
+# Seeds: a well-formed package and a typical record.
+mkdir -p "$out/corpus/package_reader" "$out/corpus/uninstall_record" "$out/corpus/update_log" "$out/corpus/http_values"
+printf 'MZ\0\0FILE2 START LOG:LENGTH=3\r\nextFILE3 START LOG:LENGTH=2\r\nar' > "$out/corpus/package_reader/seed"
+printf 'D:\\QOR\\\r\nD:\\QOR\\QOR.exe\r\nD:\\QOR\\SYS\\\r\nD:\\QOR\\SYS\\setinf.txt\r\nD:\\QOR\\..\\keep.txt\r\n' \
+  > "$out/corpus/uninstall_record/seed"
+printf '6.02\r\nA\r\nhttp://127.0.0.1/QOR_UPDATE.rar  ! DOWNLOAD COMPLETE' > "$out/corpus/update_log/seed"
+printf 'http://127.0.0.1/pkg/QOR_UPDATE.rar\x003\x00200\x00abc' > "$out/corpus/http_values/seed"
 
-mkdir -p build/fuzz
-for entry in "${TARGETS[@]}"; do
-  read -r name sources <<< "$entry"
-  out=build/fuzz/$name
-  mkdir -p "$out/corpus"
-  echo "== $name"
+for name in "${!targets[@]}"; do
+  echo "== fuzz $name (${seconds}s)"
   # shellcheck disable=SC2086
-  clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I. -Ibuild/host/generated "tests/fuzz/$name.cpp" $sources -o "$out/$name"
-  (cd "$out" && ./"$name" -max_total_time="$SECONDS_PER_TARGET" -timeout=10 -rss_limit_mb=2048 corpus > run.log 2>&1) || {
-    echo "$name found a problem; see $out/run.log"; tail -30 "$out/run.log"; exit 1; }
-  grep -E "^#[0-9]+.*DONE|Done [0-9]+ runs" "$out/run.log" | tail -1
+  clang++ "${flags[@]}" ${targets[$name]} -o "$out/$name"
+  "$out/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 "$out/corpus/$name" \
+    > "$out/$name.log" 2>&1 || { tail -n 40 "$out/$name.log"; exit 1; }
+  tail -n 1 "$out/$name.log"
 done
-echo "fuzzing finished without findings"

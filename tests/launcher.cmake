@@ -13,8 +13,9 @@ endif()
 
 # QOR.exe end to end, its dialogs answered through the UI driver.
 file(GLOB QOR_E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/e2e/*.cpp)
-qor_gtest(qor_e2e_tests SOURCES ${QOR_E2E_SOURCES} LIBS qor_uidriver qor_core qor_win32)
+qor_gtest(qor_e2e_tests SOURCES ${QOR_E2E_SOURCES} LIBS qor_uidriver qor_launcher_logic qor_core qor_win32)
 target_compile_definitions(qor_e2e_tests PRIVATE
   QOR_TEST_LAUNCHER_EXE="$<TARGET_FILE:QOR>"
-  QOR_TEST_SLEEPER_EXE="$<TARGET_FILE:qor_sleeper>")
-add_dependencies(qor_e2e_tests QOR qor_sleeper)
+  QOR_TEST_SLEEPER_EXE="$<TARGET_FILE:qor_sleeper>"
+  QOR_TEST_EXCEL_STANDIN_EXE="$<TARGET_FILE:qor_excel_standin>")
+add_dependencies(qor_e2e_tests QOR qor_sleeper qor_excel_standin)

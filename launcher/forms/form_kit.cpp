@@ -1,5 +1,8 @@
 #include "launcher/forms/form_kit.h"
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include "platform/win32/unicode.h"
 
 namespace qor::forms {
@@ -40,14 +43,57 @@ void RunUntilClosed(HWND hwnd) {
     }
 }
 
-void RegisterFormClass(const wchar_t* name, WNDPROC proc) {
+void MakeTopmost(HWND hwnd) {
+    if (hwnd) SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void SetWindowTransparency(HWND hwnd, COLORREF keyColour, int opacity) {
+    if (!hwnd || opacity > 255 || opacity < 0) return;
+    LONG_PTR styles = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
+    SetWindowLongPtrW(hwnd, GWL_EXSTYLE, styles | WS_EX_LAYERED);
+    if (keyColour != 0)
+        SetLayeredWindowAttributes(hwnd, keyColour, static_cast<BYTE>(opacity), LWA_COLORKEY);
+    else
+        SetLayeredWindowAttributes(hwnd, 0, static_cast<BYTE>(opacity), LWA_ALPHA);
+}
+
+HCURSOR HandCursor() {
+    static HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
+    return hand;
+}
+
+namespace {
+
+LRESULT CALLBACK LabelHook(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+    const int id = GetDlgCtrlID(hwnd);
+    switch (msg) {
+        case WM_MOUSEMOVE:
+            SendMessageW(GetParent(hwnd), kLabelHoverMessage, static_cast<WPARAM>(id), 0);
+            break;
+        case BM_CLICK:
+            PostMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(id, STN_CLICKED), reinterpret_cast<LPARAM>(hwnd));
+            return 0;
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, LabelHook, 1);
+            break;
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+}  // namespace
+
+void HookLabel(HWND label) {
+    if (label) SetWindowSubclass(label, LabelHook, 1, 0);
+}
+
+void RegisterFormClass(const wchar_t* name, WNDPROC proc, HBRUSH background) {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof wc;
     if (GetClassInfoExW(GetModuleHandleW(nullptr), name, &wc)) return;
     wc.lpfnWndProc = proc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.hbrBackground = background ? background : reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = name;
     RegisterClassExW(&wc);
 }

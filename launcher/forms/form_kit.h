@@ -23,7 +23,27 @@ void CentreWithClientSize(HWND hwnd, int clientWidth, int clientHeight);
 // Handles window messages until the window is destroyed (a modal window without an owner).
 void RunUntilClosed(HWND hwnd);
 
+// The background colour of every launcher window; SetWindowTransparency makes it see-through.
+constexpr COLORREF kKeyColour = RGB(255, 192, 192);
+
+// Places the window in the topmost band without moving, resizing or activating it.
+void MakeTopmost(HWND hwnd);
+// Makes the window layered: with a key colour (not 0) every pixel of exactly that colour is
+// fully transparent; otherwise the whole window gets the opacity. An opacity above 255 leaves
+// the window untouched. Failures are ignored.
+void SetWindowTransparency(HWND hwnd, COLORREF keyColour, int opacity);
+
+// The pointing-hand pointer of the link-like labels.
+HCURSOR HandCursor();
+
+// Child messages the launcher's windows need from their labels: a label with this hook reports
+// pointer movement to its parent as kLabelHoverMessage (wParam: the label's id), and answers
+// BM_CLICK like a mouse click (WM_COMMAND with STN_CLICKED), so that it can be operated by
+// automation as well as by the mouse.
+constexpr UINT kLabelHoverMessage = WM_APP + 1;
+void HookLabel(HWND label);
+
 // Registers a window class once (the same name again is a no-op).
-void RegisterFormClass(const wchar_t* name, WNDPROC proc);
+void RegisterFormClass(const wchar_t* name, WNDPROC proc, HBRUSH background = nullptr);
 
 }  // namespace qor::forms

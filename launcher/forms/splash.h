@@ -2,6 +2,8 @@
 // that ends the launcher at once.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 namespace qor::forms {
@@ -10,5 +12,12 @@ namespace qor::forms {
 void ShowSplash(const std::string& versionText);
 // Shows the stage text in Lw and repaints it at once.
 void ShowSplashStage(const std::string& stageText);
+// Places the splash in the topmost band.
+void MakeSplashTopmost();
+// The splash window, or null before it is shown.
+HWND SplashWindow();
+
+// Control ids of the splash.
+enum SplashControl { kSplashVersion = 101, kSplashStage = 102, kSplashWeb = 103, kSplashCancel = 104 };
 
 }  // namespace qor::forms

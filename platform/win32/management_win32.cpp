@@ -74,6 +74,27 @@ bool Win32ManagementService::Query(const std::string& wql, const std::string& pr
     });
 }
 
+std::vector<std::string> Win32ManagementService::InstancesOf(const std::string& className,
+                                                             const std::string& property) {
+    std::vector<std::string> values;
+    ComPtr<IWbemServices> services;
+    if (!Connect(services)) return values;
+    ComPtr<IEnumWbemClassObject> rows;
+    Bstr name(className);
+    if (FAILED(services->CreateInstanceEnum(name.b, WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
+                                            nullptr, rows.Out())))
+        return values;
+    const std::wstring member = Wide(property);
+    for (;;) {
+        ComPtr<IWbemClassObject> row;
+        ULONG got = 0;
+        if (FAILED(rows->Next(WBEM_INFINITE, 1, row.Out(), &got)) || got == 0) break;
+        std::string text;
+        if (ReadText(row.get(), member.c_str(), text)) values.push_back(text);
+    }
+    return values;
+}
+
 void Win32ManagementService::TerminateEach(const std::string& wql) {
     ComPtr<IWbemServices> services;
     if (!Connect(services)) return;

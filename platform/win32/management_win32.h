@@ -9,6 +9,7 @@ class Win32ManagementService : public ManagementService {
 public:
     bool Query(const std::string& wql, const std::string& property,
                std::vector<std::string>& values) override;
+    std::vector<std::string> InstancesOf(const std::string& className, const std::string& property) override;
     void TerminateEach(const std::string& wql) override;
 };
 

@@ -6,84 +6,28 @@
 
 #include <map>
 
-#include "core/text.h"
-#include "platform/win32/unicode.h"
-#include "wine/wine_test_support.h"
-#include "tests/standins/uidriver/uidriver.h"
+#include "e2e_support.h"
 
 namespace qor {
 namespace {
 
-using test::ReadBytes;
-using test::WinePath;
-using test::WriteBytes;
-using win32::Wide;
+using namespace e2e;
+
+// A configured folder with a spreadsheet host: a plain start runs straight through.
+class LauncherEndToEnd : public AppFolderTest {
+protected:
+    void SetUp() override {
+        AppFolderTest::SetUp();
+        ASSERT_TRUE(host_.registered());
+        MarkConfigured(MachineDiskIdentity());
+    }
+    HostStandIn host_;
+};
 
 std::string ToLower(std::string text) {
     for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     return text;
 }
-
-bool Exists(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// A started launcher.
-struct Launch {
-    PROCESS_INFORMATION pi{};
-    bool Wait(int ms) { return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0; }
-    ~Launch() {
-        if (pi.hProcess) {
-            if (!Wait(0)) TerminateProcess(pi.hProcess, 1);
-            CloseHandle(pi.hProcess);
-            CloseHandle(pi.hThread);
-        }
-    }
-};
-
-class LauncherEndToEnd : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_FALSE(app_.empty());
-        CreateDirectoryW(Wide(app_ + "\\SYS").c_str(), nullptr);
-        ASSERT_TRUE(CopyFileW(Wide(WinePath(QOR_TEST_LAUNCHER_EXE)).c_str(), Wide(Exe()).c_str(), FALSE));
-        // Both notices off unless a test turns one on: a plain start then runs straight through.
-        WriteSettings("FSSHOW = False\r\nFFSHOW = False\r\n");
-    }
-
-    std::string Exe() const { return app_ + "\\QOR.exe"; }
-    std::string Report() const { return app_ + "\\state.txt"; }
-    void WriteSettings(const std::string& bytes) { WriteBytes(app_ + "\\SYS\\setinf.txt", bytes); }
-    std::string Settings() { return ReadBytes(app_ + "\\SYS\\setinf.txt"); }
-
-    void Start(Launch& launch, const std::string& arguments) {
-        SetEnvironmentVariableW(L"QOR_STATE_REPORT", Wide(Report()).c_str());
-        std::wstring cmd = L"\"" + Wide(Exe()) + L"\"" + (arguments.empty() ? L"" : L" " + Wide(arguments));
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                   Wide(app_).c_str(), &si, &launch.pi));
-    }
-
-    // Runs the launcher to its end and gives its reported state.
-    std::map<std::string, std::string> Run(const std::string& arguments) {
-        DeleteFileW(Wide(Report()).c_str());
-        Launch launch;
-        Start(launch, arguments);
-        EXPECT_TRUE(launch.Wait(30000)) << "launcher did not end: " << arguments;
-        return ReadReport();
-    }
-
-    std::map<std::string, std::string> ReadReport() {
-        std::map<std::string, std::string> state;
-        for (const std::string& line : SplitLines(ReadBytes(Report()))) {
-            size_t eq = line.find('=');
-            if (eq != std::string::npos) state[line.substr(0, eq)] = line.substr(eq + 1);
-        }
-        return state;
-    }
-
-    test::ScratchFolder folder_{"qor-e2e"};
-    const std::string app_ = folder_.path();
-};
 
 TEST_F(LauncherEndToEnd, CommandLinesGiveTheAccountSetToOpen) {
     auto plain = Run("");

@@ -35,7 +35,9 @@ public:
     }
     void ShowSecurityNotice(const std::string& appFolder) override { events.push_back("Fs " + appFolder); }
     void ShowAssociationNotice(const std::string& appFolder) override { events.push_back("Ff " + appFolder); }
+    void ShowConfigurationNotice(const std::string& appFolder) override { events.push_back("Fu " + appFolder); }
     void ShowSplash(const std::string& versionText) override { events.push_back("splash " + versionText); }
+    void MakeSplashTopmost() override { events.push_back("splash topmost"); }
     void ShowStage(const std::string& stageText) override { events.push_back("stage " + stageText); }
     void PumpMessages() override {}
 };

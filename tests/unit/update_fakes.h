@@ -169,7 +169,9 @@ public:
     void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
     void ShowSecurityNotice(const std::string&) override {}
     void ShowAssociationNotice(const std::string&) override {}
+    void ShowConfigurationNotice(const std::string&) override {}
     void ShowSplash(const std::string&) override {}
+    void MakeSplashTopmost() override {}
     void ShowStage(const std::string&) override {}
     void PumpMessages() override { ++pumps; }
 };
