@@ -15,7 +15,6 @@ if(QOR_UPDATER_E2E_SOURCES)
     QOR_TEST_UPDATER_EXE="$<TARGET_FILE:QOR_UPDATE>"
     QOR_TEST_LAUNCHER_EXE="$<TARGET_FILE:QOR>"
     QOR_TEST_EXTRACTOR_EXE="$<TARGET_FILE:qor_unrar_standin>"
-    QOR_TEST_UPDATE_HOST="${QOR_UPDATE_HOST}"
     QOR_TEST_PROBE_HOST="${QOR_PROBE_HOST}")
   add_dependencies(qor_updater_e2e_tests qor_http_standin QOR_UPDATE QOR qor_unrar_standin)
 endif()

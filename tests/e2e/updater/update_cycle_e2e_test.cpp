@@ -1,5 +1,5 @@
 // The update cycle end to end under Wine: QOR_UPDATE.exe and QOR.exe in a folder of their own,
-// the update-server stand-in on 127.0.0.1:80, the extractor stand-in as UnRAR.exe, and the
+// the update-server stand-in on port 80 of a loopback address of its own, the extractor stand-in as UnRAR.exe, and the
 // updater's window and message boxes answered through the UI driver.
 #include <windows.h>
 #include <tlhelp32.h>
@@ -25,7 +25,6 @@ using test::WriteBytes;
 using win32::Wide;
 
 const char kCaption[] = "QOR自动升级程序";
-const char kPackageUrl[] = "http://127.0.0.1/pkg/QOR_UPDATE.rar";
 // Control ids of the updater's window.
 enum { kHeadline = 101, kNotes, kStatus, kBar, kLine, kHint, kInstall, kOnline, kGiveUp };
 
@@ -89,11 +88,11 @@ void Screenshot(HWND window, const char* name) {
 class UpdateCycle : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(std::string(QOR_TEST_UPDATE_HOST), "127.0.0.1")
-            << "this build's updater asks the product's server: configure it with cmake --preset win64";
         ASSERT_EQ(std::string(QOR_TEST_PROBE_HOST), "localhost")
             << "this build's updater probes the product's host: configure it with cmake --preset win64";
-        ASSERT_TRUE(server_.ready()) << "the server stand-in did not start listening on 127.0.0.1:80";
+        ASSERT_TRUE(server_.ready()) << "the server stand-in did not start listening on port 80";
+        // The updater (a test build) asks this run's server instead of the build's host.
+        SetEnvironmentVariableW(L"QOR_TEST_UPDATE_HOST", Wide(server_.address()).c_str());
         ASSERT_FALSE(app_.empty());
         CreateDirectoryW(Wide(app_ + "\\SYS").c_str(), nullptr);
         launcherBytes_ = ReadBytes(WinePath(QOR_TEST_LAUNCHER_EXE));
@@ -111,7 +110,10 @@ protected:
         EndPrograms(std::chrono::seconds(15));
         SetEnvironmentVariableW(L"QOR_PROGRAM_LOG", nullptr);
         SetEnvironmentVariableW(L"QOR_STATE_REPORT", nullptr);
+        SetEnvironmentVariableW(L"QOR_TEST_UPDATE_HOST", nullptr);
     }
+
+    std::string PackageUrl() const { return server_.Url("/pkg/QOR_UPDATE.rar"); }
 
     // Starts a program of the folder; its process handle is kept and closed at the end.
     HANDLE Start(const std::string& exe, const std::string& arguments) {
@@ -150,7 +152,7 @@ protected:
     void ServeLog(const std::string& version, const std::string& mode = "") {
         // The server publishes its log in the Chinese ANSI code page.
         server_.Serve("/QOR_BIZACC_UPDATE_LOG.txt",
-                      win32::Utf8ToAnsi(version + "\r\n1. 修正了凭证打印\r\n2. 新增现金流量表\r\n" + kPackageUrl), mode);
+                      win32::Utf8ToAnsi(version + "\r\n1. 修正了凭证打印\r\n2. 新增现金流量表\r\n" + PackageUrl()), mode);
     }
     static std::string Archive(const std::vector<standin::ArchiveEntry>& entries) { return standin::MakeArchive(entries); }
 
@@ -184,12 +186,12 @@ TEST_F(UpdateCycle, DownloadHandOffInstallAndRestart) {
     EXPECT_TRUE(ReadBytes(app_ + "\\QOR_UPDATE.rar") == package);
     EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.rar.temp"));
     const std::string log = ReadBytes(app_ + "\\QOR_UPDATE.LOG");
-    EXPECT_TRUE(EndsWith(log, std::string(kPackageUrl) + "  ! DOWNLOAD COMPLETE")) << log;
+    EXPECT_TRUE(EndsWith(log, PackageUrl() + "  ! DOWNLOAD COMPLETE")) << log;
     EXPECT_EQ(server_.Requests(),
               "GET /QOR_BIZACC_UPDATE_LOG.txt HTTP/1.1\r\nAccept: */*\r\nUser-Agent: DownJet1.0\r\n"
-              "Host: 127.0.0.1\r\nConnection: close\r\n\r\n"
+              "Host: " + server_.address() + "\r\nConnection: close\r\n\r\n"
               "GET /pkg/QOR_UPDATE.rar HTTP/1.1\r\nAccept: */*\r\nUser-Agent: DownJet1.0\r\n"
-              "Host: 127.0.0.1\r\nConnection: close\r\n\r\n");
+              "Host: " + server_.address() + "\r\nConnection: close\r\n\r\n");
 
     // 2. The launcher hands over to the updater with "/s" and ends.
     ASSERT_TRUE(Ended(Start("QOR.exe", "D:\\Books\\a.qorb"), 60000));
@@ -300,7 +302,7 @@ TEST_F(UpdateCycle, DamagedPackageLeavesAWorkingLauncher) {
     std::string damaged = Archive({{false, "SYS\\a.txt", "a"}, {false, "QOR.exe", std::string(4000, 'x')}});
     damaged.resize(damaged.size() - 2000);
     WriteBytes(app_ + "\\QOR_UPDATE.rar", damaged);
-    WriteBytes(app_ + "\\QOR_UPDATE.LOG", std::string("6.02\r\nA\r\n") + kPackageUrl + "  ! DOWNLOAD COMPLETE");
+    WriteBytes(app_ + "\\QOR_UPDATE.LOG", std::string("6.02\r\nA\r\n") + PackageUrl() + "  ! DOWNLOAD COMPLETE");
     HANDLE updater = Start("QOR_UPDATE.exe", "/s");
     HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
     ASSERT_NE(window, nullptr);

@@ -1,5 +1,5 @@
-// Test-only stand-in for the vendor's update server: a plain HTTP server on 127.0.0.1 port 80
-// that serves the files of a folder and can misbehave on request.
+// Test-only stand-in for the vendor's update server: a plain HTTP server on port 80 of a loopback
+// address that serves the files of a folder and can misbehave on request.
 //
 //   qor_http_standin.exe ROOT [PARENT_PID [ADDRESS]]
 //
