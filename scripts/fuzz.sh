@@ -30,11 +30,11 @@ declare -A targets=(
 )
 # Seeds: a well-formed package and a typical record.
 mkdir -p "$out/corpus/package_reader" "$out/corpus/uninstall_record" "$out/corpus/update_log" "$out/corpus/http_values"
-printf 'MZ\0\0FILE2 START LOG:LENGTH=3\r\nextFILE3 START LOG:LENGTH=2\r\nar' > "$out/corpus/package_reader/seed"
+printf 'MZ\0\0FILE2 START LOG:LENGTH=3\r\nextFILE3 START LOG:LENGTH=2\r\nar' > "$out/corpus/package_reader/first"
 printf 'D:\\QOR\\\r\nD:\\QOR\\QOR.exe\r\nD:\\QOR\\SYS\\\r\nD:\\QOR\\SYS\\setinf.txt\r\nD:\\QOR\\..\\keep.txt\r\n' \
-  > "$out/corpus/uninstall_record/seed"
-printf '6.02\r\nA\r\nhttp://127.0.0.1/QOR_UPDATE.rar  ! DOWNLOAD COMPLETE' > "$out/corpus/update_log/seed"
-printf 'http://127.0.0.1/pkg/QOR_UPDATE.rar\x003\x00200\x00abc' > "$out/corpus/http_values/seed"
+  > "$out/corpus/uninstall_record/first"
+printf '6.02\r\nA\r\nhttp://127.0.0.1/QOR_UPDATE.rar  ! DOWNLOAD COMPLETE' > "$out/corpus/update_log/first"
+printf 'http://127.0.0.1/pkg/QOR_UPDATE.rar\x003\x00200\x00abc' > "$out/corpus/http_values/first"
 
 for name in "${!targets[@]}"; do
   echo "== fuzz $name (${seconds}s)"

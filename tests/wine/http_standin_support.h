@@ -61,8 +61,8 @@ public:
 
 private:
     static std::string PickAddress() {
-        const unsigned seed = GetCurrentProcessId() * 2654435761u ^ GetTickCount();
-        return "127." + std::to_string(1 + seed % 250) + "." + std::to_string(1 + (seed / 250) % 250) + ".1";
+        const unsigned mix = GetCurrentProcessId() * 2654435761u ^ GetTickCount();
+        return "127." + std::to_string(1 + mix % 250) + "." + std::to_string(1 + (mix / 250) % 250) + ".1";
     }
 
     std::string address_ = PickAddress();
