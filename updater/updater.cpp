@@ -1,5 +1,6 @@
 #include "updater/updater.h"
 
+#include "core/extractor_exit.h"
 #include "core/text.h"
 #include "core/update_rules.h"
 #include "core/version_text.h"
@@ -189,7 +190,8 @@ UpdaterNext InstallPackage(UpdaterPlatform& p, UpdaterState& s) {
     const uint32_t pid = p.runner.Start(command, WindowStyle::NormalFocus);
     if (pid == 0) failed = true;
     p.window.PumpMessages();
-    p.runner.WaitForExit(pid);
+    uint32_t exitCode = 0;
+    if (p.runner.WaitForExit(pid, exitCode) && ExtractionFailed(exitCode)) failed = true;
 
     // The extraction normally writes a new launcher; where it wrote none (a damaged package, or
     // one without it) the backup takes the launcher's name again, so a launcher always remains.

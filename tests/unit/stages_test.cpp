@@ -47,7 +47,8 @@ public:
         styles.push_back(style);
         return 1;
     }
-    bool WaitForExit(uint32_t) override {
+    bool WaitForExit(uint32_t, uint32_t& exitCode) override {
+        exitCode = 0;
         events->push_back("wait");
         return true;
     }
