@@ -24,10 +24,9 @@ public:
     virtual uint32_t Start(const std::string& commandLine, WindowStyle style) = 0;
 
     // Opens the process with the right to wait on it; when that succeeds, waits without a time
-    // limit until it ends and gives true, with the process's exit code in `exitCode`. False
-    // when it could not be opened (already gone or never started): the caller then goes on at
-    // once, and `exitCode` is 0.
-    virtual bool WaitForExit(uint32_t processId, uint32_t& exitCode) = 0;
+    // limit until it ends and gives true. False when it could not be opened (already gone or
+    // never started): the caller then goes on at once.
+    virtual bool WaitForExit(uint32_t processId) = 0;
 };
 
 }  // namespace qor

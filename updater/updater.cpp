@@ -1,6 +1,5 @@
 #include "updater/updater.h"
 
-#include "core/extractor_exit.h"
 #include "core/text.h"
 #include "core/update_rules.h"
 #include "core/version_text.h"
@@ -190,8 +189,7 @@ UpdaterNext InstallPackage(UpdaterPlatform& p, UpdaterState& s) {
     const uint32_t pid = p.runner.Start(command, WindowStyle::NormalFocus);
     if (pid == 0) failed = true;
     p.window.PumpMessages();
-    uint32_t exitCode = 0;
-    if (p.runner.WaitForExit(pid, exitCode) && ExtractionFailed(exitCode)) failed = true;
+    p.runner.WaitForExit(pid);
 
     // The extraction normally writes a new launcher; where it wrote none (a damaged package, or
     // one without it) the backup takes the launcher's name again, so a launcher always remains.

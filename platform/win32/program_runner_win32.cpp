@@ -52,14 +52,11 @@ uint32_t Win32ProgramRunner::Start(const std::string& commandLine, WindowStyle s
     return process.dwProcessId;
 }
 
-bool Win32ProgramRunner::WaitForExit(uint32_t processId, uint32_t& exitCode) {
-    exitCode = 0;
+bool Win32ProgramRunner::WaitForExit(uint32_t processId) {
     if (processId == 0) return false;
-    KernelHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    KernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
     if (!process.valid()) return false;
     WaitForSingleObject(process.get(), INFINITE);
-    DWORD code = 0;
-    if (GetExitCodeProcess(process.get(), &code)) exitCode = code;
     return true;
 }
 

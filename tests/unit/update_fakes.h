@@ -144,7 +144,6 @@ public:
     };
     std::vector<Started> started;
     std::vector<uint32_t> waited;
-    std::map<uint32_t, uint32_t> exitCodes;  // exit code by process id; 0 when not listed
     uint32_t nextPid = 100;
     std::function<void(const std::string&)> onStart;
 
@@ -153,8 +152,7 @@ public:
         if (onStart) onStart(commandLine);
         return nextPid == 0 ? 0 : nextPid++;
     }
-    bool WaitForExit(uint32_t pid, uint32_t& exitCode) override {
-        exitCode = exitCodes.count(pid) ? exitCodes.at(pid) : 0;
+    bool WaitForExit(uint32_t pid) override {
         waited.push_back(pid);
         return pid != 0;
     }

@@ -224,22 +224,6 @@ TEST_F(Installation, ExtractionWithoutNewLauncherRestoresTheBackup) {
     EXPECT_FALSE(files.FileExists(kLauncher + ".6.01.06"));
 }
 
-TEST_F(Installation, ExtractorReportingAFailureIsAnErrorWhileAWarningIsNot) {
-    extractorWrites = false;
-    runner.exitCodes[100] = 3;  // a damaged archive
-    Run("/s");
-    EXPECT_EQ(InstallPackage(p, s), UpdaterNext::KeepWindow);
-    EXPECT_EQ(shell.messages, (std::vector<std::string>{"E:自动升级过程发生错误！\r\n请重试！"}));
-    EXPECT_EQ(files.files[kLauncher], "launcher");
-    EXPECT_TRUE(files.FileExists(kLog));
-    EXPECT_TRUE(files.FileExists(kPackage));
-
-    shell.messages.clear();
-    runner.exitCodes[101] = 1;  // warnings only
-    EXPECT_EQ(InstallPackage(p, s), UpdaterNext::EndProgram);
-    EXPECT_EQ(shell.messages.at(0), "I:QOR自动升级成功！");
-}
-
 TEST_F(Installation, ExtractorThatDoesNotStartIsAnErrorAndLeavesTheLauncher) {
     runner.nextPid = 0;
     extractorWrites = false;

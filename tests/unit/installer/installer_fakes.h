@@ -23,7 +23,6 @@ public:
     };
     std::vector<Started> started;
     std::vector<uint32_t> waited;
-    std::map<uint32_t, uint32_t> exitCodes;  // exit code by process id; 0 when not listed
     bool failStarts = false;
     // Archive content: relative path -> content; a path ending in "\" is a folder.
     std::vector<std::pair<std::string, std::string>> archive = {{"a.txt", "A"}, {"SYS\\", ""}, {"SYS\\b.txt", "B"}};
@@ -46,8 +45,7 @@ public:
         }
         return static_cast<uint32_t>(100 + started.size());
     }
-    bool WaitForExit(uint32_t processId, uint32_t& exitCode) override {
-        exitCode = exitCodes.count(processId) ? exitCodes.at(processId) : 0;
+    bool WaitForExit(uint32_t processId) override {
         waited.push_back(processId);
         return processId != 0;
     }

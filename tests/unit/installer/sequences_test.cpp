@@ -129,15 +129,6 @@ TEST_F(SequenceTest, FailuresUpToTheSecondExtractionEndInTheInstallError) {
     EXPECT_FALSE(files.FolderExists(I + "QOR_SETUP_TEMP2"));
 }
 
-TEST_F(SequenceTest, AnExtractorReportingAFailureEndsInTheInstallError) {
-    runner.exitCodes[102] = 3;  // the second run, into the install folder, finds a damaged archive
-    EXPECT_EQ(Install(), InstallOutcome::Failed);
-    ASSERT_EQ(views.messages.size(), 1u);
-    EXPECT_EQ(views.messages[0].text, "安装过程发生错误！\r\n请重试！");
-    EXPECT_FALSE(files.files.count(I + "uninstall.inf"));
-    EXPECT_TRUE(shell.links.empty());
-}
-
 TEST_F(SequenceTest, AFolderWhoseParentIsMissingEndsInTheInstallError) {
     EXPECT_EQ(Install("D:\\No\\Such\\"), InstallOutcome::Failed);
     EXPECT_EQ(views.messages.back().text, "安装过程发生错误！\r\n请重试！");
