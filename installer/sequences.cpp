@@ -95,6 +95,8 @@ InstallOutcome RunInstall(InstallerPlatform& platform, WizardView& view, const s
         uint32_t pid = platform.runner.Start(ExtractorCommand(installPath, destination), WindowStyle::Hidden);
         if (pid == 0) failed = true;
         view.PumpEvents();
+        // The exit code is not read: the archive carries the extractor itself, which cannot
+        // overwrite its own running image and reports that as an error on every sound install.
         platform.runner.WaitForExit(pid);
     }
     // 11. The one error test.
