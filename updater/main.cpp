@@ -3,12 +3,12 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include <cwctype>
 
 #include "platform/win32/file_store_win32.h"
 #include "platform/win32/http_session_win32.h"
 #include "platform/win32/management_win32.h"
 #include "platform/win32/program_runner_win32.h"
+#include "platform/win32/running_program.h"
 #include "platform/win32/system_queries_win32.h"
 #include "platform/win32/unicode.h"
 #include "qor/build_config.h"
@@ -18,48 +18,13 @@
 namespace qor {
 namespace {
 
-std::wstring ModulePath() {
-    std::wstring path(32768, L'\0');
-    DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-    path.resize(n);
-    return path;
-}
-
 class Win32UpdaterShell : public UpdaterShell {
 public:
     explicit Win32UpdaterShell(HWND& owner) : owner_(owner) {}
-    ~Win32UpdaterShell() override {
-        if (instanceMutex_) CloseHandle(instanceMutex_);
-    }
 
-    // A named mutex per program file and logon session: a second updater of the same file
-    // finds it already there.
-    bool AnotherInstanceRunning() override {
-        std::wstring name = L"Local\\QOR.updater:";
-        for (wchar_t c : ModulePath()) name.push_back(c == L'\\' ? L'/' : static_cast<wchar_t>(std::towlower(c)));
-        instanceMutex_ = CreateMutexW(nullptr, FALSE, name.c_str());
-        return instanceMutex_ && GetLastError() == ERROR_ALREADY_EXISTS;
-    }
-
-    std::string ProgramFolder() override {
-        std::wstring path = ModulePath();
-        size_t sep = path.find_last_of(L'\\');
-        return win32::Narrow(sep == std::wstring::npos ? path : path.substr(0, sep));
-    }
-
-    // The command line after the program name, without the blanks that separate them.
-    std::string CommandArguments() override {
-        const wchar_t* p = GetCommandLineW();
-        if (*p == L'"') {
-            ++p;
-            while (*p && *p != L'"') ++p;
-            if (*p) ++p;
-        } else {
-            while (*p && *p != L' ' && *p != L'\t') ++p;
-        }
-        while (*p == L' ' || *p == L'\t') ++p;
-        return win32::Narrow(std::wstring(p));
-    }
+    bool AnotherInstanceRunning() override { return win32::AnotherInstanceRunning(L"updater"); }
+    std::string ProgramFolder() override { return win32::ModuleFolder(); }
+    std::string CommandArguments() override { return win32::CommandArguments(true); }
 
     void ShowMessage(const std::string& text, UpdaterIcon icon) override {
         const bool error = icon == UpdaterIcon::Critical;
@@ -75,7 +40,6 @@ private:
     }
 
     HWND& owner_;
-    HANDLE instanceMutex_ = nullptr;
 };
 
 // The update server's host: the build constant. Test builds take QOR_TEST_UPDATE_HOST instead

@@ -188,30 +188,37 @@ Page CurrentPage() {
     return Page::Folder;
 }
 
+// The status label and the green bar under it, on the frame that holds them.
+void ShowStatusOn(HWND lb, const std::string& text) {
+    SetText(lb, text);
+    ShowWindow(lb, SW_SHOW);
+    Repaint(lb);
+}
+
+void ShowProgressOn(HWND lb, HWND lw, HWND frame, long done, long total) {
+    RECT r;
+    GetWindowRect(lb, &r);
+    const int width = total > 0 ? static_cast<int>((r.right - r.left) * done / total) : 0;
+    SetWindowPos(lw, nullptr, 0, 0, width, 6, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(lw, SW_SHOW);
+    Repaint(lw);
+    Repaint(frame);
+}
+
+void HideProgressOn(HWND lb, HWND lw, HWND frame) {
+    ShowWindow(lb, SW_HIDE);
+    ShowWindow(lw, SW_HIDE);
+    Repaint(frame);
+}
+
 class WizardPageView : public WizardView {
 public:
     Answer ShowMessage(const std::string& text, const std::string& title, MessageKind kind) override {
         return ShowMessageBox(Fd.hwnd, text, title, kind);
     }
-    void ShowStatus(const std::string& text) override {
-        SetText(Fd.Lb, text);
-        ShowWindow(Fd.Lb, SW_SHOW);
-        Repaint(Fd.Lb);
-    }
-    void ShowProgress(long done, long total) override {
-        RECT r;
-        GetWindowRect(Fd.Lb, &r);
-        const int width = total > 0 ? static_cast<int>((r.right - r.left) * done / total) : 0;
-        SetWindowPos(Fd.Lw, nullptr, 0, 0, width, 6, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        ShowWindow(Fd.Lw, SW_SHOW);
-        Repaint(Fd.Lw);
-        Repaint(Fd.Frame2);
-    }
-    void HideProgress() override {
-        ShowWindow(Fd.Lb, SW_HIDE);
-        ShowWindow(Fd.Lw, SW_HIDE);
-        Repaint(Fd.Frame2);
-    }
+    void ShowStatus(const std::string& text) override { ShowStatusOn(Fd.Lb, text); }
+    void ShowProgress(long done, long total) override { ShowProgressOn(Fd.Lb, Fd.Lw, Fd.Frame2, done, total); }
+    void HideProgress() override { HideProgressOn(Fd.Lb, Fd.Lw, Fd.Frame2); }
     void EnableFolderAndStart(bool enabled) override {
         EnableWindow(Fd.Cfolder, enabled);
         EnableWindow(Fd.Cyes, enabled);
@@ -312,25 +319,9 @@ public:
     Answer ShowMessage(const std::string& text, const std::string& title, MessageKind kind) override {
         return ShowMessageBox(Fu.hwnd, text, title, kind);
     }
-    void ShowStatus(const std::string& text) override {
-        SetText(Fu.Lb, text);
-        ShowWindow(Fu.Lb, SW_SHOW);
-        Repaint(Fu.Lb);
-    }
-    void ShowProgress(long done, long total) override {
-        RECT r;
-        GetWindowRect(Fu.Lb, &r);
-        const int width = total > 0 ? static_cast<int>((r.right - r.left) * done / total) : 0;
-        SetWindowPos(Fu.Lw, nullptr, 0, 0, width, 6, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        ShowWindow(Fu.Lw, SW_SHOW);
-        Repaint(Fu.Lw);
-        Repaint(Fu.Frame1);
-    }
-    void HideProgress() override {
-        ShowWindow(Fu.Lb, SW_HIDE);
-        ShowWindow(Fu.Lw, SW_HIDE);
-        Repaint(Fu.Frame1);
-    }
+    void ShowStatus(const std::string& text) override { ShowStatusOn(Fu.Lb, text); }
+    void ShowProgress(long done, long total) override { ShowProgressOn(Fu.Lb, Fu.Lw, Fu.Frame1, done, total); }
+    void HideProgress() override { HideProgressOn(Fu.Lb, Fu.Lw, Fu.Frame1); }
     void PumpEvents() override { PumpPending(); }
 };
 
