@@ -158,6 +158,21 @@ TEST_F(LauncherEndToEnd, TrustNoticeShowsWhileSecuritySoftwareRunsUntilSwitchedO
             Sleep(500);
             uidriver::SaveWindowBitmap(notice, std::string(shots) + "\\Fs.bmp");
         }
+        // The pointer over the button's text colours its face; over the panel the face is white again.
+        auto facePixel = [&] {
+            RECT face;
+            GetWindowRect(GetDlgItem(notice, 2), &face);
+            HDC screen = GetDC(nullptr);
+            COLORREF pixel = GetPixel(screen, face.left + 4, face.top + 3);
+            ReleaseDC(nullptr, screen);
+            return pixel;
+        };
+        EXPECT_TRUE(test::PollUntil([&] { return facePixel() == RGB(255, 255, 255); }));
+        PostMessageW(GetDlgItem(notice, 1), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+        EXPECT_TRUE(test::PollUntil([&] { return facePixel() == RGB(245, 245, 245); }));
+        PostMessageW(notice, WM_MOUSEMOVE, 0, MAKELPARAM(5, 40));
+        EXPECT_TRUE(test::PollUntil([&] { return facePixel() == RGB(255, 255, 255); }));
+
         // A person ticks the box and clicks the button's face, outside its text.
         if (tick) PostMessageW(GetDlgItem(notice, 1001), BM_CLICK, 0, 0);
         Sleep(200);
