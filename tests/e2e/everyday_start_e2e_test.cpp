@@ -5,6 +5,8 @@
 
 #include "core/wildcard.h"
 
+#include <cwctype>
+
 namespace qor {
 namespace {
 
@@ -176,6 +178,39 @@ TEST_F(EverydayStart, SecondLauncherIsRefusedWhileTheFirstShowsTheMissingFiles) 
     EXPECT_EQ(Settings(), settings);
     EXPECT_TRUE(uidriver::ClickButton(box, IDOK));
     EXPECT_TRUE(first.Wait(20000));
+}
+
+// A first launcher running with higher rights owns the instance mutex so that a second one
+// cannot open it: that counts as running too. The test holds such a mutex itself.
+TEST_F(EverydayStart, AnInstanceMutexThatCannotBeOpenedCountsAsRunning) {
+    std::wstring name = L"Local\\QOR.launcher:";
+    for (wchar_t c : Wide(Exe())) name.push_back(c == L'\\' ? L'/' : static_cast<wchar_t>(towlower(c)));
+    SECURITY_DESCRIPTOR sd;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+    ACL acl;
+    ASSERT_TRUE(InitializeAcl(&acl, sizeof acl, ACL_REVISION));  // grants nobody anything
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&sd, TRUE, &acl, FALSE));
+    SECURITY_ATTRIBUTES sa = {sizeof sa, &sd, FALSE};
+    HANDLE held = CreateMutexW(&sa, FALSE, name.c_str());
+    ASSERT_NE(held, nullptr);
+    HANDLE probe = CreateMutexW(nullptr, FALSE, name.c_str());
+    const DWORD probeError = GetLastError();
+    if (probe) {
+        CloseHandle(probe);
+        CloseHandle(held);
+        GTEST_SKIP() << "this runtime grants the mutex despite its empty access list (" << probeError << ")";
+    }
+    ASSERT_EQ(probeError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    Launch launch;
+    Start(launch, "/0");
+    HWND box = uidriver::WaitForWindow("提示", launch.pi.dwProcessId, 30000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(uidriver::MessageBoxText(box), "应用程序QOR.exe已经运行！");
+    EXPECT_TRUE(uidriver::ClickButton(box, IDOK));
+    EXPECT_TRUE(launch.Wait(20000));
+    EXPECT_EQ(ReadReport()["End"], "0");
+    CloseHandle(held);
 }
 
 // The file-association command is sent as Windows needs it; Wine's reg cannot split it when the
