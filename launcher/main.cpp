@@ -11,6 +11,7 @@
 #include "launcher/forms/splash.h"
 #include "launcher/stages.h"
 #include "launcher/startup.h"
+#include "launcher/update_handoff.h"
 #include "platform/win32/file_store_win32.h"
 #include "platform/win32/launcher_adapters_win32.h"
 #include "platform/win32/management_win32.h"
@@ -192,9 +193,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     qor::win32::AutomationDiskIdentityClasses diskClasses;
     qor::win32::Win32MachineSettings machine;
     qor::StagePlatform stagePlatform{shell, files, wmi, system, runner, host, diskClasses, machine};
-    // The update hand-off is passed in as a function: none is wired yet, so no update is
-    // handed off.
-    qor::MachineStages stages(stagePlatform, nullptr);
+    qor::UpdateHandOffPlatform update{shell, files, wmi, runner};
+    qor::MachineStages stages(stagePlatform,
+                              [&update](const qor::LauncherState& s) { return qor::HandOffUpdate(update, s); });
     qor::LauncherPlatform platform{shell, files, wmi, system, stages};
     qor::LauncherState state;
     qor::LauncherEnd end = qor::RunLauncher(platform, QOR_EDITION_TAG, state);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qor {
 
@@ -21,6 +22,13 @@ public:
     // The file version from the file's version resource (fixed file information).
     // False when the file has no version resource or it cannot be read.
     virtual bool FileVersion(const std::string& path, FileVersionParts& version) = 0;
+    // True when a drive answers to the name ("D:").
+    virtual bool DriveExists(const std::string& drive) = 0;
+    // Folders that the system or the user owns and that a program must never empty: the Windows
+    // folder, the program-files folders, the profiles folder, the user's profile, desktop and
+    // documents (the shared ones too). Without trailing separators; those that cannot be found
+    // are left out.
+    virtual std::vector<std::string> OwnedFolders() = 0;
 };
 
 }  // namespace qor

@@ -6,11 +6,14 @@ cd "$(dirname "$0")/.."
 [ "${QOR_SKIP_SETUP:-}" = 1 ] || bash scripts/setup.sh
 
 jobs=$(nproc)
-for preset in win32 win64 host; do
+# The host build first: its tools (the packer, the test-archive maker) pack the demo packages.
+for preset in host win32 win64; do
   echo "== build $preset"
   cmake --preset "$preset" > "build-$preset.log" 2>&1 || { cat "build-$preset.log"; exit 1; }
   cmake --build --preset "$preset" -j "$jobs" >> "build-$preset.log" 2>&1 || { tail -n 60 "build-$preset.log"; exit 1; }
   rm -f "build-$preset.log"
 done
+echo "== demo installer packages"
+for preset in win32 win64; do bash scripts/pack-demo.sh "$preset"; done
 echo "== deliverables"
 find build/win32 build/win64 -maxdepth 3 \( -name 'QOR*.exe' -o -name 'qord.dll' \) -printf '%p\n' | sort

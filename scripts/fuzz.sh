@@ -1,30 +1,49 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets of tests/fuzz with clang on the host (address and undefined-
-# behaviour sanitizers) and runs each for the given number of seconds (default 60).
-#   scripts/fuzz.sh [seconds] [target...]
+# Builds the libFuzzer targets in tests/fuzz with clang (address and undefined-behaviour
+# sanitizers) and runs each for a while on the build machine.
+#   scripts/fuzz.sh [seconds per target]   (default 60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
 seconds=${1:-60}
-shift || true
-command -v clang++ > /dev/null || { echo "fuzz.sh: clang++ is needed (apt-get install clang)" >&2; exit 2; }
+command -v clang++ > /dev/null || { apt-get update -qq && apt-get install -y -qq clang > /dev/null; }
 
-out="$root/build/fuzz"
+out=build/fuzz
 mkdir -p "$out"
-core_sources=(core/launcher_rules.cpp core/settings_text.cpp core/text.cpp core/version_text.cpp core/wildcard.cpp)
-flags=(-std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I"$root")
+flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
+       -I. -Itests -I"$out/generated")
+# The generated build constants, as the CMake build makes them.
+mkdir -p "$out/generated/qor"
+sed -e 's/@QOR_EDITION_TAG@/QOR_BIZACC_6.01/' -e 's/@QOR_DISPLAY_NAME@/QOR/' -e 's/@QOR_[A-Z_]*HOST@/localhost/' \
+    -e 's/@QOR_VENDOR_WEB@/localhost/' -e 's/@QOR_VERSION@/6.1.0.6/' -e 's/@QOR_VERSION_[A-Z]*@/0/' \
+    cmake/build_config.h.in > "$out/generated/qor/build_config.h"
 
-targets=("$@")
-if [ ${#targets[@]} -eq 0 ]; then
-  for f in tests/fuzz/*_fuzz.cpp; do targets+=("$(basename "$f" .cpp)"); done
-fi
-for t in "${targets[@]}"; do
-  echo "== $t: build"
-  clang++ "${flags[@]}" "tests/fuzz/$t.cpp" "${core_sources[@]}" -o "$out/$t"
-  mkdir -p "$out/$t.corpus"
-  echo "== $t: run ${seconds}s"
-  "$out/$t" -max_total_time="$seconds" -timeout=10 -artifact_prefix="$out/$t." -max_len=4096 "$out/$t.corpus" > "$out/$t.log" 2>&1 ||
-    { tail -40 "$out/$t.log"; echo "== $t: FAILED" >&2; exit 1; }
-  tail -1 "$out/$t.log"
+core=(core/*.cpp)
+installer=(installer/package/package.cpp installer/install_record.cpp installer/sequences.cpp
+           installer/agreement.cpp launcher/processes/processes.cpp)
+
+# name: sources
+declare -A targets=(
+  [package_reader]="tests/fuzz/package_reader_fuzz.cpp installer/package/package.cpp"
+  [uninstall_record]="tests/fuzz/uninstall_record_fuzz.cpp ${installer[*]} ${core[*]}"
+  [settings]="tests/fuzz/settings_fuzz.cpp ${core[*]}"
+  [command_line]="tests/fuzz/command_line_fuzz.cpp ${core[*]}"
+  [wildcard]="tests/fuzz/wildcard_fuzz.cpp ${core[*]}"
+)
+# Seeds: a well-formed package, a typical record, a settings text, a command line, a pattern.
+mkdir -p "$out/corpus/package_reader" "$out/corpus/uninstall_record" "$out/corpus/settings" \
+         "$out/corpus/command_line" "$out/corpus/wildcard"
+printf 'OPENZTNAME\0a b.qorb\0FSSHOW = False\r\nOPENZTNAME = x.qorb\r\nEXLSHOW = True\r\n' > "$out/corpus/settings/seed"
+printf '"/0/D:\\Books\\a b.qorb"' > "$out/corpus/command_line/seed"
+printf 'QOR_BIZACC_6.01\0QOR_BIZACC_*' > "$out/corpus/wildcard/seed"
+printf 'MZ\0\0FILE2 START LOG:LENGTH=3\r\nextFILE3 START LOG:LENGTH=2\r\nar' > "$out/corpus/package_reader/seed"
+printf 'D:\\QOR\\\r\nD:\\QOR\\QOR.exe\r\nD:\\QOR\\SYS\\\r\nD:\\QOR\\SYS\\setinf.txt\r\nD:\\QOR\\..\\keep.txt\r\n' \
+  > "$out/corpus/uninstall_record/seed"
+
+for name in "${!targets[@]}"; do
+  echo "== fuzz $name (${seconds}s)"
+  # shellcheck disable=SC2086
+  clang++ "${flags[@]}" ${targets[$name]} -o "$out/$name"
+  "$out/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -artifact_prefix="$out/$name." "$out/corpus/$name" \
+    > "$out/$name.log" 2>&1 || { tail -n 40 "$out/$name.log"; exit 1; }
+  tail -n 1 "$out/$name.log"
 done
-echo "== fuzzing passed"

@@ -28,6 +28,9 @@ std::string ReadSetting(FileStore& files, const std::string& appFolder, const st
 
 void WriteSetting(FileStore& files, const std::string& appFolder, const std::string& key,
                   const std::string& value) {
+    // A line break in the value would end its line early and write the rest as a line of its own
+    // (a key the caller never meant to set): such a value is refused and nothing changes.
+    if (value.find_first_of("\r\n") != std::string::npos) return;
     const std::string path = SettingsFilePath(appFolder);
     std::string text;
     if (!LoadSettings(files, path, text)) return;

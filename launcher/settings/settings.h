@@ -15,7 +15,8 @@ std::string SettingsFilePath(const std::string& appFolder);
 // A missing file is created empty (the SYS folder is never created).
 std::string ReadSetting(FileStore& files, const std::string& appFolder, const std::string& key);
 
-// Sets the key to the value, adding the key when it is absent. Nothing is reported.
+// Sets the key to the value, adding the key when it is absent. Nothing is reported. A value
+// holding CR or LF is refused: the file is left as it was.
 void WriteSetting(FileStore& files, const std::string& appFolder, const std::string& key,
                   const std::string& value);
 

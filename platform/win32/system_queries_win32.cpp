@@ -1,6 +1,8 @@
 #include "platform/win32/system_queries_win32.h"
 
 #include <windows.h>
+#include <shlobj.h>
+#include <userenv.h>
 
 #include <vector>
 
@@ -42,6 +44,31 @@ bool Win32SystemQueries::FileVersion(const std::string& path, FileVersionParts& 
     version.build = HIWORD(info->dwFileVersionLS);
     version.revision = LOWORD(info->dwFileVersionLS);
     return true;
+}
+
+// A drive answers when its root has a drive type other than "no root directory".
+bool Win32SystemQueries::DriveExists(const std::string& drive) {
+    if (drive.size() != 2 || drive[1] != ':') return false;
+    std::wstring root = Wide(drive) + L"\\";
+    return GetDriveTypeW(root.c_str()) > DRIVE_NO_ROOT_DIR;
+}
+
+std::vector<std::string> Win32SystemQueries::OwnedFolders() {
+    std::vector<std::string> folders;
+    const int ids[] = {CSIDL_WINDOWS,          CSIDL_SYSTEM,           CSIDL_PROGRAM_FILES,
+                       CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROFILE,
+                       CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL,         CSIDL_COMMON_DESKTOPDIRECTORY,
+                       CSIDL_COMMON_DOCUMENTS, CSIDL_APPDATA,          CSIDL_LOCAL_APPDATA,
+                       CSIDL_COMMON_APPDATA};
+    for (int id : ids) {
+        wchar_t path[MAX_PATH] = {};
+        if (SHGetSpecialFolderPathW(nullptr, path, id, FALSE) && path[0]) folders.push_back(Narrow(path, wcslen(path)));
+    }
+    // The folder that holds every user's profile.
+    wchar_t profiles[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    if (GetProfilesDirectoryW(profiles, &size) && profiles[0]) folders.push_back(Narrow(profiles, wcslen(profiles)));
+    return folders;
 }
 
 }  // namespace qor::win32

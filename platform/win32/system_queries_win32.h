@@ -9,6 +9,8 @@ public:
     std::string WindowsFolder() override;
     std::string SystemFolder() override;
     bool FileVersion(const std::string& path, FileVersionParts& version) override;
+    bool DriveExists(const std::string& drive) override;
+    std::vector<std::string> OwnedFolders() override;
 };
 
 }  // namespace qor::win32

@@ -1,7 +1,9 @@
 // Scripted stand-ins for the platform interfaces, for the host unit tests.
 #pragma once
 
+#include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,9 +23,13 @@ public:
     std::set<std::string> folders;
     std::set<std::string> unwritable;  // files that exist or not, but cannot be written
     std::set<std::string> unreadable;  // files that exist but cannot be read
-    std::set<std::string> hidden;      // files with the hidden or system attribute
+    std::set<std::string> undeletable; // files that cannot be deleted (in use, read-only)
+    std::set<std::string> hidden;      // files and folders with the hidden attribute
+    std::set<std::string> systemFiles; // files and folders with the system attribute
     std::vector<std::string> copies;   // "from -> to" of every successful copy
     int writeCount = 0;                // successful writes
+    std::vector<std::string> deleted;  // every file deleted, in order
+    std::vector<std::string> removedFolders;  // every folder removed, in order
 
     static std::string Bare(const std::string& path) {
         return !path.empty() && path.back() == '\\' ? path.substr(0, path.size() - 1) : path;
@@ -75,17 +81,133 @@ public:
         files[to] = text;
         return true;
     }
+    // Listing order: files and folders together, by name.
+    std::vector<Entry> ListEntries(const std::string& folder) override {
+        std::vector<Entry> entries;
+        const std::string parent = Bare(folder);
+        if (!folders.count(parent)) return entries;
+        auto add = [&](const std::string& path, bool isFolder) {
+            if (Parent(path) != parent || path == parent) return;
+            Entry e;
+            e.name = path.substr(path.rfind('\\') + 1);
+            e.folder = isFolder;
+            e.hidden = hidden.count(path) != 0;
+            e.system = systemFiles.count(path) != 0;
+            entries.push_back(e);
+        };
+        for (const auto& [path, text] : files) add(path, false);
+        for (const std::string& f : folders) add(f, true);
+        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+        return entries;
+    }
+    bool PlainFileExists(const std::string& path) override {
+        return files.count(path) && !hidden.count(path) && !systemFiles.count(path);
+    }
+    bool RemoveFile(const std::string& path) override {
+        if (!files.count(path) || undeletable.count(path) || unwritable.count(path)) return false;
+        files.erase(path);
+        deleted.push_back(path);
+        return true;
+    }
     bool CopyFileTo(const std::string& from, const std::string& to) override {
         auto it = files.find(from);
-        if (it == files.end() || unreadable.count(from) || unwritable.count(to) || folders.count(Bare(to)) ||
-            !folders.count(Parent(to)))
+        if (it == files.end() || from == to || unreadable.count(from) || unwritable.count(to) ||
+            folders.count(Bare(to)) || !folders.count(Parent(to)))
             return false;
         files[to] = it->second;
         copies.push_back(from + " -> " + to);
         return true;
     }
-    bool NormalFileExists(const std::string& path) override {
-        return FileExists(path) && !hidden.count(path);
+    bool CreateFolder(const std::string& path) override {
+        const std::string bare = Bare(path);
+        if (folders.count(bare) || files.count(bare) || !folders.count(Parent(bare))) return false;
+        folders.insert(bare);
+        return true;
+    }
+    bool RemoveFolder(const std::string& path) override {
+        const std::string bare = Bare(path);
+        if (!folders.count(bare)) return false;
+        for (const auto& [p, text] : files) if (Parent(p) == bare) return false;
+        for (const std::string& f : folders) if (Parent(f) == bare) return false;
+        folders.erase(bare);
+        removedFolders.push_back(bare);
+        return true;
+    }
+
+    // Reads the file's content as it was when opened, `chunk` bytes at most per read.
+    struct Reader : ByteReader {
+        std::string data;
+        size_t at = 0, chunk = 0;
+        bool failAt = false;
+        size_t failOffset = 0;
+        bool Read(char* buffer, size_t size, size_t& got) override {
+            got = 0;
+            if (failAt && at >= failOffset) return false;
+            size_t n = std::min(size, data.size() - at);
+            if (chunk) n = std::min(n, chunk);
+            std::copy(data.begin() + at, data.begin() + at + n, buffer);
+            at += n;
+            got = n;
+            return true;
+        }
+    };
+    size_t readChunk = 0;                 // 0: reads give what is asked
+    std::map<std::string, size_t> readFailsAt;  // a read at or past this offset fails
+    size_t largestRead = 0;               // the largest buffer any reader was asked to fill
+    size_t largestWrite = 0;              // the largest piece any writer was given
+    std::unique_ptr<ByteReader> OpenForReading(const std::string& path) override {
+        auto it = files.find(path);
+        if (it == files.end() || unreadable.count(path)) return nullptr;
+        struct Tracked : Reader {
+            FakeFileStore* store;
+            bool Read(char* buffer, size_t size, size_t& got) override {
+                store->largestRead = std::max(store->largestRead, size);
+                return Reader::Read(buffer, size, got);
+            }
+        };
+        auto r = std::make_unique<Tracked>();
+        r->store = this;
+        r->data = it->second;
+        r->chunk = readChunk;
+        auto fail = readFailsAt.find(path);
+        if (fail != readFailsAt.end()) {
+            r->failAt = true;
+            r->failOffset = fail->second;
+        }
+        return r;
+    }
+    // Writes go straight into the file; a path in `unwritable` cannot be created, one in
+    // `writeFailsAfter` accepts that many bytes and then fails.
+    std::map<std::string, size_t> writeFailsAfter;
+    std::unique_ptr<ByteWriter> CreateForWriting(const std::string& path) override {
+        if (unwritable.count(path) || folders.count(Bare(path)) || !folders.count(Parent(path))) return nullptr;
+        files[path].clear();
+        struct Writer : ByteWriter {
+            FakeFileStore* store;
+            std::string path;
+            bool closed = false;
+            bool Write(const char* data, size_t size) override {
+                if (closed) return false;
+                store->largestWrite = std::max(store->largestWrite, size);
+                std::string& content = store->files[path];
+                auto limit = store->writeFailsAfter.find(path);
+                if (limit != store->writeFailsAfter.end() && content.size() + size > limit->second) return false;
+                content.append(data, size);
+                return true;
+            }
+            bool Close() override {
+                if (closed) return false;
+                closed = true;
+                return true;
+            }
+        };
+        auto w = std::make_unique<Writer>();
+        w->store = this;
+        w->path = path;
+        return w;
+    }
+    bool WriteBytes(const std::string& path, const std::string& bytes, bool append) override {
+        return WriteText(path, bytes, append);
     }
 };
 
@@ -133,6 +255,10 @@ public:
     std::string systemFolder = "C:\\Windows\\system32";
     std::map<std::string, FileVersionParts> versions;
     std::vector<std::string> versionQueries;  // every path asked about
+    std::set<std::string> drives = {"C:", "D:"};
+    std::vector<std::string> ownedFolders = {"C:\\Windows", "C:\\Program Files", "C:\\Users",
+                                             "C:\\Users\\user", "C:\\Users\\user\\Desktop",
+                                             "C:\\Users\\user\\Documents"};
 
     std::string WindowsFolder() override { return windowsFolder; }
     std::string SystemFolder() override { return systemFolder; }
@@ -143,6 +269,8 @@ public:
         version = it->second;
         return true;
     }
+    bool DriveExists(const std::string& drive) override { return drives.count(drive) != 0; }
+    std::vector<std::string> OwnedFolders() override { return ownedFolders; }
 };
 
 }  // namespace qor::testing

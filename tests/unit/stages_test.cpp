@@ -113,11 +113,9 @@ public:
 };
 
 // File versions that travel with the file: a file whose text is "v6" has version 6.0.0.0.
-class ContentVersions : public SystemQueries {
+class ContentVersions : public testing::FakeSystem {
 public:
     FakeFileStore* files = nullptr;
-    std::string WindowsFolder() override { return "C:\\Windows"; }
-    std::string SystemFolder() override { return "C:\\Windows\\system32"; }
     bool FileVersion(const std::string& path, FileVersionParts& version) override {
         auto it = files->files.find(path);
         if (it == files->files.end() || it->second.rfind("v", 0) != 0) return false;

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/standins/extractor/archive_format.h"
 
@@ -50,10 +51,33 @@ bool WriteWhole(const std::wstring& path, const std::string& data) {
     return ok;
 }
 
+// The command line split as the console extractor splits it: blanks separate arguments, double
+// quotes group, and a backslash is always a plain character, so a quoted destination ending in
+// "\" ("C:\QOR\") keeps its backslash and ends at the quote (the C runtime's rules would read
+// \" as an escaped quote instead).
+std::vector<std::wstring> Arguments(const wchar_t* line) {
+    std::vector<std::wstring> args;
+    const wchar_t* p = line;
+    while (*p) {
+        while (*p == L' ' || *p == L'\t') ++p;
+        if (!*p) break;
+        std::wstring arg;
+        bool quoted = false;
+        for (; *p && (quoted || (*p != L' ' && *p != L'\t')); ++p) {
+            if (*p == L'"') quoted = !quoted;
+            else arg.push_back(*p);
+        }
+        args.push_back(arg);
+    }
+    return args;
+}
+
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
-    if (argc != 5 || std::wstring(argv[1]) != L"x" || std::wstring(argv[2]) != L"-o+") return 2;
+int wmain(int, wchar_t**) {
+    const std::vector<std::wstring> argv = Arguments(GetCommandLineW());
+    const size_t argc = argv.size();
+    if (argc != 5 || argv[1] != L"x" || argv[2] != L"-o+") return 2;
     std::string bytes;
     if (!ReadWhole(argv[3], bytes)) return 3;
     std::wstring dest = argv[4];

@@ -123,6 +123,68 @@ bool SetChecked(HWND window, int id, bool checked) {
     return true;
 }
 
+HWND FindChild(HWND window, const std::string& text) {
+    for (HWND child : Children(window))
+        if (WindowText(child) == text) return child;
+    return nullptr;
+}
+
+HWND FindChildOfClass(HWND window, const std::string& className) {
+    for (HWND child : Children(window))
+        if (ClassName(child) == className) return child;
+    return nullptr;
+}
+
+namespace {
+
+struct ChildSearch {
+    std::string text;
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK MatchByChild(HWND hwnd, LPARAM lp) {
+    auto* s = reinterpret_cast<ChildSearch*>(lp);
+    if (!IsWindowVisible(hwnd)) return TRUE;
+    if (s->pid) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        if (owner != s->pid) return TRUE;
+    }
+    if (FindChild(hwnd, s->text)) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND WaitForWindowWithChild(const std::string& childText, DWORD pid, int timeoutMs) {
+    ChildSearch s{childText, pid, nullptr};
+    DWORD start = GetTickCount();
+    for (;;) {
+        EnumWindows(MatchByChild, reinterpret_cast<LPARAM>(&s));
+        if (s.found) return s.found;
+        if (static_cast<int>(GetTickCount() - start) > timeoutMs) return nullptr;
+        Sleep(50);
+    }
+}
+
+bool IsChecked(HWND box) { return box && SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+bool TypeText(HWND edit, const std::string& text) {
+    if (!edit) return false;
+    std::wstring wide = win32::Wide(text);
+    return SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str())) != 0;
+}
+
+std::string ControlText(HWND control) {
+    wchar_t buffer[8192];
+    LRESULT n = SendMessageW(control, WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(buffer));
+    return win32::Narrow(std::wstring(buffer, n > 0 ? static_cast<size_t>(n) : 0));
+}
+
 bool SaveWindowBitmap(HWND window, const std::string& path) {
     RECT r;
     if (!GetWindowRect(window, &r)) return false;

@@ -32,6 +32,21 @@ bool ClickControl(HWND window, int id);
 // Ticks or clears the check box with this id.
 bool SetChecked(HWND window, int id, bool checked);
 
+// The first child control (at any depth) whose text is exactly `text`; null when none.
+HWND FindChild(HWND window, const std::string& text);
+// The first child control (at any depth) of this window class; null when none.
+HWND FindChildOfClass(HWND window, const std::string& className);
+// Waits up to `timeoutMs` for a visible top-level window of the process (any, when `pid` is 0)
+// that has a child control with exactly this text (a dialog known by its prompt).
+HWND WaitForWindowWithChild(const std::string& childText, DWORD pid, int timeoutMs);
+// BM_GETCHECK of a check box: true when it is ticked.
+bool IsChecked(HWND box);
+// Replaces an edit box's text, as typing it would (WM_SETTEXT).
+bool TypeText(HWND edit, const std::string& text);
+// The control's text as the control itself answers WM_GETTEXT (edit boxes keep theirs apart
+// from the window text that GetWindowText reads across processes).
+std::string ControlText(HWND control);
+
 // Captures the window's screen area as a 24-bit BMP file (for looking at what was shown).
 bool SaveWindowBitmap(HWND window, const std::string& path);
 

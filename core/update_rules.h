@@ -1,0 +1,64 @@
+// Rules of the update cycle that need nothing from the operating system: the update log's
+// lines, the order of version texts, URL splitting, byte-size and progress texts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qor {
+
+// The completion marker appended to the update log once the package is stored in full.
+inline const char* const kDownloadCompleteMarker = "  ! DOWNLOAD COMPLETE";
+
+// The update log split at CR LF: the first line (the update's version), the release notes
+// (everything between the first and the last line, beginning and ending with CR LF) and the
+// last line (the package URL, with the completion marker once the download completed).
+struct UpdateLogLines {
+    std::string version;
+    std::string notes;
+    std::string lastLine;
+    int lineCount = 0;  // pieces between CR LF pairs; an empty text counts 1
+};
+
+UpdateLogLines ParseUpdateLog(const std::string& text);
+
+// A server log usable for an update: at least two lines, a version line and a last line that
+// are both non-empty. An empty or one-line log is never valid.
+bool IsValidServerLog(const UpdateLogLines& log);
+// A log that marks a completed download: at least two lines, a non-empty version line and a last
+// line holding "DOWNLOAD COMPLETE" (case-sensitive).
+bool IsCompletedDownloadLog(const UpdateLogLines& log);
+
+// True when the candidate version text sorts strictly after the reference once a one-digit
+// major part is padded with "0" (6.1 is newer than 6.09; 10.00 is newer than 9.05).
+bool IsNewerVersion(const std::string& candidate, const std::string& reference);
+
+// The host of an "http://" URL (up to the first "/" after the scheme; a port stays part of it);
+// empty without "http://".
+std::string GetUrlHost(const std::string& url);
+// The part of the URL after the first occurrence of the host (after the scheme) up to a further
+// occurrence of it; empty when the host is not in it.
+std::string GetUrlPath(const std::string& url, const std::string& host);
+
+// 512 gives "512B", 2048 "2KB", 1.5 MiB "1.50M"; halves round to the even neighbour.
+std::string FormatByteSize(int32_t count);
+// "正在下载升级包： 2KB/3.00M    0%" for the bytes received of the announced length.
+std::string DownloadProgressText(int32_t received, int32_t announced);
+// Width of the progress bar (twips) inside a status label of `statusWidth` twips: 30 twips stay
+// free at each end. 0 while the announced length is not positive.
+int ProgressBarWidth(int statusWidth, int32_t received, int32_t announced);
+
+// The announced length from a Content-Length value: its leading decimal number, rounded to a
+// whole number (halves to even); 0 when there is none or it does not fit a signed 32-bit number.
+int32_t ParseContentLength(const std::string& value);
+// True for the status codes whose body is stored: "200" and "206".
+bool IsAcceptedStatus(const std::string& status);
+
+// The edition code from the names of the application folder's files: the second "_"-separated
+// field of each name matching QOR_*_* (letter case ignored), the last match winning.
+std::string EditionCodeFromNames(const std::vector<std::string>& fileNames);
+// "http://" + host + "/QOR_" + edition + "_UPDATE_LOG.txt".
+std::string ServerUpdateLogUrl(const std::string& host, const std::string& edition);
+
+}  // namespace qor

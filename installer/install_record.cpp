@@ -1,0 +1,115 @@
+#include "installer/install_record.h"
+
+#include <cmath>
+
+#include "core/text.h"
+#include "core/wildcard.h"
+#include "installer/product.h"
+
+namespace qor::installer {
+namespace {
+
+const char* const kUninstallKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const char* const kUninstallKeyWow = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// The path with "/" read as "\" and without trailing separators.
+std::string Normalised(const std::string& path) {
+    std::string p = path;
+    for (char& c : p)
+        if (c == '/') c = '\\';
+    while (!p.empty() && p.back() == '\\') p.pop_back();
+    return Lower(p);
+}
+
+}  // namespace
+
+void ListTree(FileStore& files, const std::function<void()>& pump, std::string folder,
+              const std::string& pattern, std::string& list) {
+    if (!EndsWith(folder, "\\")) folder += "\\";
+    list += folder + "\r\n";
+    const std::vector<FileStore::Entry> entries = files.ListEntries(folder);
+    for (const FileStore::Entry& e : entries) {
+        if (e.folder || e.hidden || e.system || !WildcardMatch(e.name, pattern)) continue;
+        list += folder + e.name + "\r\n";
+        if (pump) pump();
+    }
+    std::vector<std::string> subfolders;
+    for (const FileStore::Entry& e : entries) {
+        if (!e.folder || e.hidden || e.system || StartsWith(e.name, ".")) continue;
+        subfolders.push_back(folder + e.name + "\\");
+        if (pump) pump();
+    }
+    for (const std::string& sub : subfolders) ListTree(files, pump, sub, pattern, list);
+}
+
+std::string BuildUninstallRecord(const std::string& scratchListing, const std::string& scratchName,
+                                 const std::string& installPath) {
+    std::string list = ReplaceAll(scratchListing, scratchName + "\\", "");
+    list += installPath + kArchiveName;
+    for (const char* name : {"QOR_UPDATE.LOG", "QOR_UPDATE.rar", "QOR_UPDATE.exe", "SYS\\pcinf.txt",
+                             "SYS\\usrinf.txt", "SYS\\setinf.txt"})
+        list += "\r\n" + installPath + name;
+    return list + "\r\n";
+}
+
+std::string ExtractorCommand(const std::string& installPath, const std::string& destination) {
+    return "\"" + installPath + "\\" + kExtractorName + "\" x -o+ \"" + installPath + "\\" + kArchiveName +
+           "\" \"" + destination + "\"";
+}
+
+std::vector<std::string> RegistryAddCommands(const std::string& installPath) {
+    const std::string k = std::string("reg add ") + kUninstallKey + kProductName;
+    return {
+        k + " /v DisplayIcon /t REG_SZ /d \"" + installPath + "qor.ico\" /f",
+        k + " /v DisplayName /t REG_SZ /d " + kProductName + " /f",
+        k + " /v DisplayVersion /t REG_SZ /d " + kVersionText + " /f",
+        k + " /v Publisher /t REG_SZ /d " + kPublisher + " /f",
+        k + " /v UninstallString /t REG_SZ /d \"" + installPath + kSetupName + " /u\" /f",
+    };
+}
+
+std::vector<std::string> RegistryDeleteCommands() {
+    return {std::string("reg delete ") + kUninstallKey + kProductName + " /f",
+            std::string("reg delete ") + kUninstallKeyWow + kProductName + " /f"};
+}
+
+std::vector<std::string> SelfRemovalCommands(const std::string& installPath, const std::string& programBaseName) {
+    return {"cmd /c timeout /t 3 & del \"" + installPath + programBaseName + ".exe\"",
+            "cmd /c timeout /t 4 & rd \"" + installPath + "\""};
+}
+
+std::string PercentText(long done, long total) {
+    if (total <= 0) return "0%";
+    return std::to_string(static_cast<long>(std::floor(100.0 * done / total + 0.5))) + "%";
+}
+
+bool IsInsideInstallFolder(const std::string& path, const std::string& installPath) {
+    if (installPath.empty()) return false;
+    for (const std::string& part : Split(ReplaceAll(path, "/", "\\"), "\\"))
+        if (TrimSpaces(part) == "..") return false;
+    return StartsWith(Lower(path), Lower(installPath));
+}
+
+bool IsProtectedFolder(const std::string& installPath, const std::vector<std::string>& ownedFolders) {
+    const std::string folder = Normalised(installPath);
+    // A drive root ("D:"), no folder at all, or a network share's root ("\\server\share").
+    if (folder.size() <= 2) return true;
+    if (StartsWith(folder, "\\\\")) {
+        const std::vector<std::string> parts = Split(folder.substr(2), "\\");
+        if (parts.size() <= 2) return true;
+    }
+    for (const std::string& owned : ownedFolders) {
+        const std::string o = Normalised(owned);
+        if (o.empty()) continue;
+        if (o == folder || StartsWith(o, folder + "\\")) return true;
+    }
+    return false;
+}
+
+}  // namespace qor::installer

@@ -1,0 +1,48 @@
+// What an install leaves behind and how it is named: the listing of installed paths, the record
+// uninstall.inf, the registry commands, the extractor's and the self-removal command lines, and
+// the rules that keep an uninstall inside the install folder. Portable.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/file_store.h"
+
+namespace qor::installer {
+
+// Recursive listing, pre-order: the folder's line (ending in "\"), its plain files matching
+// `pattern` (hidden and system files left out), then each subfolder's block (hidden and system
+// folders and names beginning with "." left out). Lines end in CR LF. `pump` runs after every
+// entry so that windows stay responsive.
+void ListTree(FileStore& files, const std::function<void()>& pump, std::string folder,
+              const std::string& pattern, std::string& list);
+
+// The content of uninstall.inf: the scratch listing with every "<scratch name>\" removed, then
+// the fixed paths, the whole ending in CR LF.
+std::string BuildUninstallRecord(const std::string& scratchListing, const std::string& scratchName,
+                                 const std::string& installPath);
+
+// The extractor's command line: "I\UnRAR.exe" x -o+ "I\QOR_SETUP.rar" "DEST" (the doubled
+// backslash after I is kept).
+std::string ExtractorCommand(const std::string& installPath, const std::string& destination);
+
+// The five "reg add" commands of the Uninstall entry, in order.
+std::vector<std::string> RegistryAddCommands(const std::string& installPath);
+// The two "reg delete" commands.
+std::vector<std::string> RegistryDeleteCommands();
+// The delayed removal of the uninstaller and of the (then empty) install folder.
+std::vector<std::string> SelfRemovalCommands(const std::string& installPath, const std::string& programBaseName);
+
+// "done / total" as a whole percentage ("37%").
+std::string PercentText(long done, long total);
+
+// True when a path from the uninstall list lies in the install folder: it begins with the
+// install path (letter case ignored) and no part of it is "..".
+bool IsInsideInstallFolder(const std::string& path, const std::string& installPath);
+
+// True when removing everything in the folder could destroy what is not the program's: the
+// folder is a drive root (or a network share's root), one of the owned folders, or holds one.
+bool IsProtectedFolder(const std::string& installPath, const std::vector<std::string>& ownedFolders);
+
+}  // namespace qor::installer

@@ -1,0 +1,203 @@
+#include "installer/sequences.h"
+
+#include "core/text.h"
+#include "core/wildcard.h"
+#include "installer/install_record.h"
+#include "installer/package/package.h"
+#include "installer/product.h"
+#include "launcher/processes/processes.h"
+
+namespace qor::installer {
+
+const char* const kAlreadyRunningText = "QOR安装程序已经运行！";
+const char* const kCancelInstallQuestion = "确定要放弃安装吗？";
+
+std::string InstallIntroText() {
+    return std::string("本程序将为您安装") + "\r\n" + kProductName + "\r\n\r\n" + "版本：" + kVersionText;
+}
+
+namespace {
+
+// Removes a folder with everything in it; read-only content is not forced and stays.
+void DeleteTree(FileStore& files, const std::string& folder) {
+    for (const FileStore::Entry& e : files.ListEntries(folder)) {
+        if (e.name == "." || e.name == "..") continue;
+        const std::string path = folder + "\\" + e.name;
+        if (e.folder) DeleteTree(files, path);
+        else files.RemoveFile(path);
+    }
+    files.RemoveFolder(folder);
+}
+
+bool Exists(FileStore& files, const std::string& path) {
+    return files.FileExists(path) || files.FolderExists(path);
+}
+
+void CreateDesktopShortcut(ShellLinks& shell, const std::string& target, const std::string& name) {
+    const std::string desktop = shell.SpecialFolder("Desktop");
+    if (desktop.empty()) return;
+    shell.CreateShortcut(desktop + "\\" + name + ".lnk", target, "");
+}
+
+void CreateMenuShortcuts(ShellLinks& shell, FileStore& files, const std::string& appTarget,
+                         const std::string& uninstallTarget, const std::string& name) {
+    const std::string programs = shell.SpecialFolder("AllUsersPrograms");
+    if (programs.empty()) return;
+    const std::string p = programs + "\\" + name + "\\";
+    if (!files.FolderExists(p)) files.CreateFolder(p.substr(0, p.size() - 1));
+    if (!shell.CreateShortcut(p + name + ".lnk", appTarget, "")) return;
+    shell.CreateShortcut(p + "卸载 " + name + ".lnk", uninstallTarget, "/u");
+}
+
+}  // namespace
+
+InstallOutcome RunInstall(InstallerPlatform& platform, WizardView& view, const std::string& installPath) {
+    FileStore& files = platform.files;
+    // 1. The spreadsheet program must not run.
+    if (IsProcessRunning(platform.wmi, "excel.exe")) {
+        view.ShowMessage(std::string("QOR安装程序检测到Excel正在运行！") + "\r\n\r\n" +
+                             "如果您已经打开Excel表格，请关闭后再尝试安装...",
+                         kInfoTitle, MessageKind::Information);
+        return InstallOutcome::ExcelRunning;
+    }
+    // 2. The drive of the chosen path.
+    const std::string drive = installPath.substr(0, 2);
+    if (!platform.system.DriveExists(drive)) {
+        view.ShowMessage("磁盘" + drive + "不存在！" + "\r\n" + "请重新选择安装路径。", kErrorTitle,
+                         MessageKind::Critical);
+        return InstallOutcome::DriveMissing;
+    }
+    // 3. The folder, one level. 4. The installer copies itself into it (a repair copies onto
+    // itself, which fails unnoticed). Failures up to here are not counted: a missing folder
+    // makes the extraction fail below.
+    if (!files.FolderExists(installPath)) files.CreateFolder(installPath.substr(0, installPath.size() - 1));
+    files.CopyFileTo(platform.programFolder + "\\" + platform.programBaseName + ".exe", installPath + kSetupName);
+    bool failed = false;
+
+    // 5.
+    view.ShowStatus("正在释放文件...");
+    view.ShowProgress(0, 1);
+    view.EnableFolderAndStart(false);
+    // 6. The payload out of the copy.
+    if (!package::ExtractPayload(files, installPath, kSetupName, kExtractorName, kArchiveName)) failed = true;
+    // 7.
+    view.ShowProgress(1, 2);
+    view.ShowStatus("正在安装(请不要关闭本窗口)...");
+    view.EnableCancel(false);
+    // 8. The first scratch folder that does not exist yet.
+    std::string scratchName = kScratchName;
+    for (int n = 1; Exists(files, installPath + scratchName) && n < 100000; ++n)
+        scratchName = kScratchName + std::to_string(n);
+    const std::string scratch = installPath + scratchName + "\\";
+    if (!files.CreateFolder(installPath + scratchName)) failed = true;
+    // 9, 10. The extractor into the scratch folder, then into the install folder; hidden, awaited.
+    for (const std::string& destination : {scratch, installPath}) {
+        uint32_t pid = platform.runner.Start(ExtractorCommand(installPath, destination), WindowStyle::Hidden);
+        if (pid == 0) failed = true;
+        view.PumpEvents();
+        platform.runner.WaitForExit(pid);
+    }
+    // 11. The one error test.
+    if (failed) {
+        view.ShowMessage(std::string("安装过程发生错误！") + "\r\n" + "请重试！", kErrorTitle, MessageKind::Critical);
+        view.HideProgress();
+        view.EnableFolderAndStart(true);
+        view.EnableCancel(true);
+        return InstallOutcome::Failed;
+    }
+    // 12. The record, from the scratch listing. 13. The scratch folder goes.
+    std::string listing;
+    ListTree(files, [&view] { view.PumpEvents(); }, scratch, "*", listing);
+    files.WriteText(installPath + kRecordName, BuildUninstallRecord(listing, scratchName, installPath), false);
+    DeleteTree(files, installPath + scratchName);
+    // 14. The entry in the list of installed programs.
+    for (const std::string& command : RegistryAddCommands(installPath))
+        platform.runner.Start(command, WindowStyle::Hidden);
+    // 15.
+    view.ShowStatus("安装完成！");
+    view.ShowProgress(1, 1);
+    // 16. Shortcuts.
+    CreateDesktopShortcut(platform.shell, installPath + "QOR.exe", kProductName);
+    CreateMenuShortcuts(platform.shell, files, installPath + "QOR.exe", installPath + kSetupName, kProductName);
+    // 17.
+    view.ShowFinishPage(std::string(kProductName) + "  已经成功的安装到您的计算机。",
+                        std::string("运行  ") + kProductName);
+    return InstallOutcome::Installed;
+}
+
+UninstallOutcome RunUninstall(InstallerPlatform& platform, UninstallView& view, const std::string& installPath,
+                              bool wholeFolder) {
+    FileStore& files = platform.files;
+    // Emptying a drive root or a folder of the system or the user would destroy what is not ours.
+    if (wholeFolder && IsProtectedFolder(installPath, platform.system.OwnedFolders())) {
+        view.ShowMessage("安装文件夹 " + installPath + " 是磁盘根目录或系统、用户文件夹，不能删除整个文件夹！" +
+                             "\r\n" + "请取消勾选“同时删除整个安装文件夹”后再卸载。",
+                         kErrorTitle, MessageKind::Critical);
+        return UninstallOutcome::Refused;
+    }
+    if (view.ShowMessage(std::string("是否确定要卸载") + "\r\n" + kProductName + "？", kQuestionTitle,
+                         MessageKind::OkCancel) != Answer::Ok)
+        return UninstallOutcome::Cancelled;
+    const std::string record = installPath + kRecordName;
+    if (!files.PlainFileExists(record)) {
+        view.ShowMessage(std::string("未找到卸载信息文件uninstall.inf！") + "\r\n" + kProductName + " 可能已经被删除。",
+                         kErrorTitle, MessageKind::Critical);
+        return UninstallOutcome::RecordMissing;
+    }
+    const std::string status = "正在卸载，请稍等...";
+    view.ShowStatus(status);
+    view.ShowProgress(0, 1);
+
+    std::string text;
+    if (wholeFolder) ListTree(files, [&view] { view.PumpEvents(); }, installPath, "*", text);
+    else files.ReadText(record, text);
+    const std::vector<std::string> items = text.empty() ? std::vector<std::string>() : Split(text, "\r\n");
+    const long total = static_cast<long>(items.size());
+    for (long i = total - 1; i >= 0; --i) {
+        const long done = total - i;
+        view.ShowStatus(status + PercentText(done, total));
+        view.ShowProgress(done, total);
+        const std::string& item = items[static_cast<size_t>(i)];
+        if (item.find('\\') == std::string::npos) continue;
+        // A line naming anything outside the install folder is never acted on.
+        if (!IsInsideInstallFolder(item, installPath)) continue;
+        if (EndsWith(item, "\\")) {
+            if (files.FolderExists(item)) files.RemoveFolder(item.substr(0, item.size() - 1));
+            continue;
+        }
+        if (WildcardMatch(item, "*\\uninstall.inf") || WildcardMatch(item, "*\\QOR_SETUP.exe")) continue;
+        if (!files.PlainFileExists(item)) continue;
+        files.RemoveFile(item);
+        if (files.PlainFileExists(item) &&
+            view.ShowMessage("不能删除文件：\r\n" + item + "\r\n" + "该文件可能正被某些应用程序占用。" + "\r\n\r\n" +
+                                 "是否忽略并继续卸载？",
+                             kInfoTitle, MessageKind::YesNo) == Answer::No) {
+            view.HideProgress();
+            return UninstallOutcome::Abandoned;
+        }
+    }
+    for (const std::string& command : RegistryDeleteCommands()) platform.runner.Start(command, WindowStyle::Hidden);
+
+    const std::string desktop = platform.shell.SpecialFolder("Desktop");
+    if (!desktop.empty() && files.FileExists(desktop + "\\" + kProductName + ".lnk"))
+        files.RemoveFile(desktop + "\\" + kProductName + ".lnk");
+    const std::string programs = platform.shell.SpecialFolder("AllUsersPrograms");
+    if (!programs.empty()) {
+        const std::string p = programs + "\\" + kProductName;
+        if (files.FolderExists(p + "\\")) {
+            for (const FileStore::Entry& e : files.ListEntries(p))
+                if (!e.folder && !e.hidden && !e.system) files.RemoveFile(p + "\\" + e.name);
+            files.RemoveFolder(p);
+        }
+    }
+    view.ShowStatus("卸载完成！");
+    view.ShowProgress(1, 1);
+    files.RemoveFile(record);
+    view.ShowMessage(std::string(kProductName) + " 已经成功的从您的计算机中移除。", kInfoTitle,
+                     MessageKind::Information);
+    for (const std::string& command : SelfRemovalCommands(installPath, platform.programBaseName))
+        platform.runner.Start(command, WindowStyle::Hidden);
+    return UninstallOutcome::Removed;
+}
+
+}  // namespace qor::installer

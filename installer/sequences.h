@@ -1,0 +1,88 @@
+// The install sequence (the wizard's start-install handler) and the uninstall sequence (the
+// uninstall window's handler), written once against the platform interfaces and the windows'
+// small views.
+#pragma once
+
+#include <string>
+
+#include "platform/file_store.h"
+#include "platform/management.h"
+#include "platform/program_runner.h"
+#include "platform/shell_links.h"
+#include "platform/system_queries.h"
+
+namespace qor::installer {
+
+enum class MessageKind {
+    Information,  // OK, information icon
+    Critical,     // OK, critical icon
+    OkCancel,     // OK and Cancel, no icon
+    YesNo,        // Yes and No, no icon
+};
+enum class Answer { Ok, Cancel, Yes, No };
+
+// The outside world of both sequences.
+struct InstallerPlatform {
+    FileStore& files;
+    SystemQueries& system;
+    ManagementService& wmi;
+    ProgramRunner& runner;
+    ShellLinks& shell;
+    // The running program: its folder (without a trailing "\") and its file name without ".exe".
+    std::string programFolder;
+    std::string programBaseName;
+};
+
+// What the install sequence does to the wizard's folder page and finish page.
+class WizardView {
+public:
+    virtual ~WizardView() = default;
+    virtual Answer ShowMessage(const std::string& text, const std::string& title, MessageKind kind) = 0;
+    // `Lb`: its text, shown and repainted.
+    virtual void ShowStatus(const std::string& text) = 0;
+    // `Lw`: shown with the width of `Lb` times done / total, repainted.
+    virtual void ShowProgress(long done, long total) = 0;
+    // `Lb` and `Lw` hidden and repainted.
+    virtual void HideProgress() = 0;
+    virtual void EnableFolderAndStart(bool enabled) = 0;  // `Cfolder`, `Cyes`
+    virtual void EnableCancel(bool enabled) = 0;          // `Cno`
+    // `Lfinish` and `Crun` filled, the folder page hidden, the finish page shown.
+    virtual void ShowFinishPage(const std::string& finishText, const std::string& runText) = 0;
+    // Lets pending window messages be handled.
+    virtual void PumpEvents() = 0;
+};
+
+enum class InstallOutcome { ExcelRunning, DriveMissing, Failed, Installed };
+
+// The install sequence into `installPath` (ending in "\").
+InstallOutcome RunInstall(InstallerPlatform& platform, WizardView& view, const std::string& installPath);
+
+// What the uninstall sequence does to the uninstall window.
+class UninstallView {
+public:
+    virtual ~UninstallView() = default;
+    virtual Answer ShowMessage(const std::string& text, const std::string& title, MessageKind kind) = 0;
+    virtual void ShowStatus(const std::string& text) = 0;
+    virtual void ShowProgress(long done, long total) = 0;
+    virtual void HideProgress() = 0;
+    virtual void PumpEvents() = 0;
+};
+
+enum class UninstallOutcome {
+    Cancelled,      // the user said Cancel; nothing changed
+    Refused,        // whole-folder removal refused for a protected folder; nothing changed
+    RecordMissing,  // uninstall.inf missing (message shown); the program ends
+    Abandoned,      // "No" to a locked file; the window stays
+    Removed,        // done; the program ends
+};
+
+// The uninstall sequence for `installPath`; `wholeFolder` is the state of "同时删除整个安装文件夹".
+UninstallOutcome RunUninstall(InstallerPlatform& platform, UninstallView& view, const std::string& installPath,
+                              bool wholeFolder);
+
+// Texts shown by the wizard and the uninstaller.
+std::string InstallIntroText();  // `Lt`
+extern const char* const kAlreadyRunningText;
+extern const char* const kCancelInstallQuestion;
+
+}  // namespace qor::installer

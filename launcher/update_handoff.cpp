@@ -1,0 +1,53 @@
+#include "launcher/update_handoff.h"
+
+#include "core/text.h"
+#include "core/update_rules.h"
+#include "launcher/processes/processes.h"
+#include "launcher/settings/settings.h"
+
+namespace qor {
+
+bool ReadUpdateLog(FileStore& files, const std::string& appFolder, std::string& updateVersion,
+                   std::string& updateStatus) {
+    updateVersion.clear();
+    updateStatus.clear();
+    const std::string path = JoinPath(appFolder, "\\QOR_UPDATE.LOG");
+    std::string text;
+    if (!files.FileExists(path) || !files.ReadText(path, text)) return false;
+    const UpdateLogLines log = ParseUpdateLog(text);
+    updateVersion = log.version;
+    updateStatus = log.lastLine;
+    return IsCompletedDownloadLog(log);
+}
+
+bool HandOffUpdate(UpdateHandOffPlatform& p, const LauncherState& state) {
+    const std::string updater = JoinPath(state.appFolder, "\\QOR_UPDATE.exe");
+    const std::string newUpdater = JoinPath(state.appFolder, "\\NEW_QOR_UPDATE.exe");
+
+    // A new updater delivered by an update takes the place of the old one. When the old one
+    // cannot be deleted the rename fails too, and the swap is tried again at the next start.
+    if (p.files.FileExists(newUpdater)) {
+        if (p.files.FileExists(updater)) {
+            TerminateProcesses(p.wmi, "QOR_UPDATE.exe");
+            p.files.RemoveFile(updater);
+        }
+        p.files.RenameFile(newUpdater, updater);
+    }
+    p.shell.PumpMessages();
+    if (!p.files.FileExists(updater)) return false;
+
+    std::string updateVersion, updateStatus;
+    const bool complete = ReadUpdateLog(p.files, state.appFolder, updateVersion, updateStatus);
+    p.shell.PumpMessages();
+    if (complete && p.files.FileExists(JoinPath(state.appFolder, "\\QOR_UPDATE.rar")) &&
+        IsNewerVersion(updateVersion, state.fullVersion)) {
+        if (!state.command.commandText.empty())
+            WriteSetting(p.files, state.appFolder, "ZTCOMMAND", state.command.commandText);
+        p.runner.Start("\"" + updater + "\" /s", WindowStyle::NormalFocus);
+        return true;
+    }
+    p.runner.Start("cmd.exe /c start \"\" \"" + updater + "\" /d", WindowStyle::MinimizedNoFocus);
+    return false;
+}
+
+}  // namespace qor

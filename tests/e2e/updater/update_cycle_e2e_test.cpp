@@ -1,0 +1,297 @@
+// The update cycle end to end under Wine: QOR_UPDATE.exe and QOR.exe in a folder of their own,
+// the update-server stand-in on 127.0.0.1:80, the extractor stand-in as UnRAR.exe, and the
+// updater's window and message boxes answered through the UI driver.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "core/text.h"
+#include "platform/win32/unicode.h"
+#include "tests/standins/extractor/archive_format.h"
+#include "tests/standins/uidriver/uidriver.h"
+#include "wine/http_standin_support.h"
+#include "wine/wine_test_support.h"
+
+namespace qor {
+namespace {
+
+using test::IsFile;
+using test::ReadBytes;
+using test::WinePath;
+using test::WriteBytes;
+using win32::Wide;
+
+const char kCaption[] = "QOR自动升级程序";
+const char kPackageUrl[] = "http://127.0.0.1/pkg/QOR_UPDATE.rar";
+// Control ids of the updater's window.
+enum { kHeadline = 101, kNotes, kStatus, kBar, kLine, kHint, kInstall, kOnline, kGiveUp };
+
+std::string Text(HWND window, int id) { return uidriver::WindowText(GetDlgItem(window, id)); }
+bool Visible(HWND window, int id) { return IsWindowVisible(GetDlgItem(window, id)) != 0; }
+
+// Ids of the running processes with this image name (letter case ignored).
+std::vector<DWORD> ProcessesNamed(const std::wstring& image) {
+    std::vector<DWORD> ids;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return ids;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snap, &entry); more; more = Process32NextW(snap, &entry))
+        if (_wcsicmp(entry.szExeFile, image.c_str()) == 0) ids.push_back(entry.th32ProcessID);
+    CloseHandle(snap);
+    return ids;
+}
+
+// Waits (bounded) until no launcher or updater runs any more, so that the folder can go.
+void WaitForProgramsToEnd() {
+    test::PollUntil(
+        [] {
+            for (const wchar_t* image : {L"QOR.exe", L"QOR_UPDATE.exe", L"cmd.exe", L"start.exe", L"UnRAR.exe"})
+                if (!ProcessesNamed(image).empty()) return false;
+            return true;
+        },
+        std::chrono::seconds(60));
+}
+
+// Waits until the process that owns the window has ended.
+bool WaitForOwnerToEnd(HWND window, int ms) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!h) return true;
+    const bool ended = WaitForSingleObject(h, ms) == WAIT_OBJECT_0;
+    CloseHandle(h);
+    return ended;
+}
+
+void Screenshot(HWND window, const char* name) {
+    if (const char* shots = getenv("QOR_SCREENSHOTS")) {
+        Sleep(700);
+        uidriver::SaveWindowBitmap(window, std::string(shots) + "\\" + name);
+    }
+}
+
+class UpdateCycle : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server_.ready()) << "the server stand-in did not start listening on 127.0.0.1:80";
+        ASSERT_FALSE(app_.empty());
+        CreateDirectoryW(Wide(app_ + "\\SYS").c_str(), nullptr);
+        launcherBytes_ = ReadBytes(WinePath(QOR_TEST_LAUNCHER_EXE));
+        updaterBytes_ = ReadBytes(WinePath(QOR_TEST_UPDATER_EXE));
+        ASSERT_FALSE(launcherBytes_.empty());
+        WriteBytes(app_ + "\\QOR.exe", launcherBytes_);
+        WriteBytes(app_ + "\\QOR_UPDATE.exe", updaterBytes_);
+        WriteBytes(app_ + "\\UnRAR.exe", ReadBytes(WinePath(QOR_TEST_EXTRACTOR_EXE)));
+        WriteBytes(app_ + "\\QOR_BIZACC_6.01", "workbook");
+        WriteBytes(app_ + "\\SYS\\setinf.txt", "FSSHOW = False\r\nFFSHOW = False\r\n");
+        SetEnvironmentVariableW(L"QOR_PROGRAM_LOG", Wide(app_ + "\\started.txt").c_str());
+        SetEnvironmentVariableW(L"QOR_STATE_REPORT", Wide(app_ + "\\state.txt").c_str());
+    }
+    void TearDown() override {
+        WaitForProgramsToEnd();
+        SetEnvironmentVariableW(L"QOR_PROGRAM_LOG", nullptr);
+        SetEnvironmentVariableW(L"QOR_STATE_REPORT", nullptr);
+    }
+
+    // Starts a program of the folder; its process handle is kept and closed at the end.
+    HANDLE Start(const std::string& exe, const std::string& arguments) {
+        std::wstring cmd = L"\"" + Wide(app_ + "\\" + exe) + L"\"" + (arguments.empty() ? L"" : L" " + Wide(arguments));
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, Wide(app_).c_str(), &si, &pi))
+            return nullptr;
+        CloseHandle(pi.hThread);
+        processes_.push_back(pi.hProcess);
+        return pi.hProcess;
+    }
+    static bool Ended(HANDLE h, int ms) { return h && WaitForSingleObject(h, ms) == WAIT_OBJECT_0; }
+
+    // Answers the message box of this title with the button and gives its text.
+    static std::string Answer(const char* title, int button) {
+        HWND box = uidriver::WaitForWindow(title, 0, 30000);
+        if (!box) return "(no message box titled " + std::string(title) + ")";
+        std::string text = uidriver::MessageBoxText(box);
+        uidriver::ClickButton(box, button);
+        uidriver::WaitUntilClosed(box, 10000);
+        return text;
+    }
+
+    std::map<std::string, std::string> Report() {
+        std::map<std::string, std::string> state;
+        for (const std::string& line : SplitLines(ReadBytes(app_ + "\\state.txt"))) {
+            size_t eq = line.find('=');
+            if (eq != std::string::npos) state[line.substr(0, eq)] = line.substr(eq + 1);
+        }
+        return state;
+    }
+    std::vector<std::string> StartedLines() { return SplitLines(ReadBytes(app_ + "\\started.txt")); }
+
+    void ServeLog(const std::string& version, const std::string& mode = "") {
+        // The server publishes its log in the Chinese ANSI code page.
+        server_.Serve("/QOR_BIZACC_UPDATE_LOG.txt",
+                      win32::Utf8ToAnsi(version + "\r\n1. 修正了凭证打印\r\n2. 新增现金流量表\r\n" + kPackageUrl), mode);
+    }
+    static std::string Archive(const std::vector<standin::ArchiveEntry>& entries) { return standin::MakeArchive(entries); }
+
+    test::HttpStandin server_{QOR_TEST_HTTP_SERVER_EXE};
+    test::ScratchFolder folder_{"qor-update"};
+    const std::string app_ = folder_.path();
+    std::string launcherBytes_, updaterBytes_;
+    std::vector<HANDLE> processes_;
+
+public:
+    ~UpdateCycle() override {
+        for (HANDLE h : processes_) {
+            if (WaitForSingleObject(h, 0) == WAIT_TIMEOUT) TerminateProcess(h, 1);
+            CloseHandle(h);
+        }
+    }
+};
+
+TEST_F(UpdateCycle, DownloadHandOffInstallAndRestart) {
+    const std::string newLauncher = launcherBytes_ + "NEW-LAUNCHER";
+    const std::string newUpdater = updaterBytes_ + "NEW-UPDATER";
+    const std::string package = Archive({{false, "QOR.exe", newLauncher},
+                                         {false, "NEW_QOR_UPDATE.exe", newUpdater},
+                                         {true, "SYS", ""},
+                                         {false, "SYS\\readme.txt", "6.02"}});
+    ServeLog("6.02");
+    server_.Serve("/pkg/QOR_UPDATE.rar", package);
+
+    // 1. The background check downloads the package and marks the log.
+    ASSERT_TRUE(Ended(Start("QOR_UPDATE.exe", "/d"), 60000));
+    EXPECT_TRUE(ReadBytes(app_ + "\\QOR_UPDATE.rar") == package);
+    EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.rar.temp"));
+    const std::string log = ReadBytes(app_ + "\\QOR_UPDATE.LOG");
+    EXPECT_TRUE(EndsWith(log, std::string(kPackageUrl) + "  ! DOWNLOAD COMPLETE")) << log;
+    EXPECT_EQ(server_.Requests(),
+              "GET /QOR_BIZACC_UPDATE_LOG.txt HTTP/1.1\r\nAccept: */*\r\nUser-Agent: DownJet1.0\r\n"
+              "Host: 127.0.0.1\r\nConnection: close\r\n\r\n"
+              "GET /pkg/QOR_UPDATE.rar HTTP/1.1\r\nAccept: */*\r\nUser-Agent: DownJet1.0\r\n"
+              "Host: 127.0.0.1\r\nConnection: close\r\n\r\n");
+
+    // 2. The launcher hands over to the updater with "/s" and ends.
+    ASSERT_TRUE(Ended(Start("QOR.exe", "D:\\Books\\a.qorb"), 60000));
+    EXPECT_EQ(Report()["End"], "2");
+    EXPECT_EQ(ReadBytes(app_ + "\\SYS\\setinf.txt"), "FSSHOW = False\r\nFFSHOW = False\r\nZTCOMMAND = D:\\Books\\a.qorb\r\n");
+    EXPECT_EQ(StartedLines(), (std::vector<std::string>{"\"" + app_ + "\\QOR_UPDATE.exe\" /s"}));
+
+    // 3. The updater's window in downloaded mode.
+    HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(Text(window, kHeadline), "检测到已下载完成的新版本:6.02 [当前版本:6.01.06]");
+    EXPECT_EQ(Text(window, kNotes), std::string(66, '-') + "\r\n6.02 更新：\r\n" + std::string(66, '-') +
+                                        "\r\n1. 修正了凭证打印\r\n2. 新增现金流量表\r\n");
+    EXPECT_EQ(Text(window, kHint), "温馨提示：升级不会影响您的数据");
+    EXPECT_EQ(Text(window, kInstall), "安装升级包");
+    EXPECT_EQ(Text(window, kOnline), "在线升级");
+    EXPECT_EQ(Text(window, kGiveUp), "取消");
+    EXPECT_TRUE(Visible(window, kInstall));
+    EXPECT_FALSE(Visible(window, kOnline));
+    EXPECT_FALSE(Visible(window, kStatus));
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 464);   // 6960 twips
+    EXPECT_EQ(client.bottom, 322);  // 4830 twips
+    Screenshot(window, "Fd-downloaded.bmp");
+
+    // 4. Installing: the extractor runs, success is reported, the launcher restarts.
+    ASSERT_TRUE(uidriver::ClickButtonByText(window, "安装升级包"));
+    EXPECT_EQ(Answer("提示", IDOK), "QOR自动升级成功！");
+    EXPECT_TRUE(WaitForOwnerToEnd(window, 30000));
+    EXPECT_TRUE(ReadBytes(app_ + "\\QOR.exe") == newLauncher);
+    EXPECT_EQ(ReadBytes(app_ + "\\SYS\\readme.txt"), "6.02");
+    EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.LOG"));
+    EXPECT_FALSE(IsFile(app_ + "\\QOR.exe.6.01.06"));
+    const auto started = StartedLines();
+    ASSERT_EQ(started.size(), 3u);
+    EXPECT_EQ(started[1], "\"" + app_ + "\\UnRAR.exe\" x -o+ \"" + app_ + "\\QOR_UPDATE.rar\" \"" + app_ + "\"");
+    EXPECT_EQ(started[2], "\"" + app_ + "\\QOR.exe\" /0/D:\\Books\\a.qorb");
+    EXPECT_EQ(ReadBytes(app_ + "\\SYS\\setinf.txt"), "FSSHOW = False\r\nFFSHOW = False\r\nZTCOMMAND = \r\n");
+
+    // The restarted launcher opens the account set and skips the update stage.
+    ASSERT_TRUE(test::PollUntil([&] { return Report()["End"] == "5"; }, std::chrono::seconds(60)));
+    EXPECT_EQ(Report()["AccountFile"], "a.qorb");
+    EXPECT_EQ(Report()["SkipsUpdate"], "1");
+    WaitForProgramsToEnd();
+
+    // 5. The next ordinary start swaps in the new updater and starts the background check.
+    ServeLog("6.01");
+    DeleteFileW(Wide(app_ + "\\started.txt").c_str());
+    ASSERT_TRUE(Ended(Start("QOR.exe", ""), 60000));
+    EXPECT_TRUE(ReadBytes(app_ + "\\QOR_UPDATE.exe") == newUpdater);
+    EXPECT_FALSE(IsFile(app_ + "\\NEW_QOR_UPDATE.exe"));
+    EXPECT_EQ(StartedLines(), (std::vector<std::string>{"cmd.exe /c start \"\" \"" + app_ + "\\QOR_UPDATE.exe\" /d"}));
+}
+
+TEST_F(UpdateCycle, OnlineUpgradeThenGivingUp) {
+    const std::string package = Archive({{false, "QOR.exe", launcherBytes_}});
+    ServeLog("6.02");
+    server_.Serve("/pkg/QOR_UPDATE.rar", package);
+    HANDLE updater = Start("QOR_UPDATE.exe", "");
+    HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(Text(window, kHeadline), "检测到QOR服务器上有新版本:6.02 [当前版本:6.01.06]");
+    EXPECT_TRUE(Visible(window, kOnline));
+    EXPECT_FALSE(Visible(window, kInstall));
+    Screenshot(window, "Fd-online.bmp");
+
+    ASSERT_TRUE(uidriver::ClickButtonByText(window, "在线升级"));
+    EXPECT_EQ(Answer("提示", IDNO), "新版本升级包已下载完成！\r\n是否立即安装？");
+    EXPECT_TRUE(ReadBytes(app_ + "\\QOR_UPDATE.rar") == package);
+    EXPECT_TRUE(EndsWith(ReadBytes(app_ + "\\QOR_UPDATE.LOG"), "  ! DOWNLOAD COMPLETE"));
+    EXPECT_EQ(Text(window, kStatus), "升级包下载完成！");
+    EXPECT_EQ(Text(window, kHeadline), "检测到已下载完成的新版本:6.02 [当前版本:6.01.06]");
+    EXPECT_TRUE(Visible(window, kInstall));
+    EXPECT_FALSE(Visible(window, kOnline));
+    EXPECT_TRUE(Visible(window, kStatus));
+    Screenshot(window, "Fd-downloaded-busy.bmp");
+
+    ASSERT_TRUE(uidriver::ClickButtonByText(window, "取消"));
+    EXPECT_EQ(Answer("提示", IDCANCEL), "确定要放弃升级吗？");
+    EXPECT_FALSE(Ended(updater, 500));
+    ASSERT_TRUE(uidriver::ClickButtonByText(window, "取消"));
+    EXPECT_EQ(Answer("提示", IDOK), "确定要放弃升级吗？");
+    EXPECT_TRUE(Ended(updater, 20000));
+    EXPECT_EQ(ReadBytes(app_ + "\\started.txt"), "");  // started without "/s": nothing restarts
+}
+
+TEST_F(UpdateCycle, MisbehavingServerIsReportedAndNeverHangs) {
+    for (const char* mode : {"500", "stall", "short"}) {
+        ServeLog("6.02", mode);
+        HANDLE updater = Start("QOR_UPDATE.exe", "");
+        EXPECT_EQ(Answer("错误", IDOK), "无法连接到服务器！") << mode;
+        EXPECT_TRUE(Ended(updater, 20000)) << mode;
+    }
+    // In the background nothing is shown and no partial package remains.
+    ServeLog("6.02");
+    server_.Serve("/pkg/QOR_UPDATE.rar", std::string(50000, 'p'), "stall");
+    ASSERT_TRUE(Ended(Start("QOR_UPDATE.exe", "/d"), 60000));
+    EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.rar"));
+    EXPECT_FALSE(EndsWith(ReadBytes(app_ + "\\QOR_UPDATE.LOG"), "DOWNLOAD COMPLETE"));
+}
+
+TEST_F(UpdateCycle, DamagedPackageLeavesAWorkingLauncher) {
+    // The archive breaks off after its first entry, before the launcher.
+    std::string damaged = Archive({{false, "SYS\\a.txt", "a"}, {false, "QOR.exe", std::string(4000, 'x')}});
+    damaged.resize(damaged.size() - 2000);
+    WriteBytes(app_ + "\\QOR_UPDATE.rar", damaged);
+    WriteBytes(app_ + "\\QOR_UPDATE.LOG", std::string("6.02\r\nA\r\n") + kPackageUrl + "  ! DOWNLOAD COMPLETE");
+    HANDLE updater = Start("QOR_UPDATE.exe", "/s");
+    HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(uidriver::ClickButtonByText(window, "安装升级包"));
+    EXPECT_EQ(Answer("提示", IDOK), "QOR自动升级成功！");
+    EXPECT_TRUE(Ended(updater, 30000));
+    EXPECT_TRUE(ReadBytes(app_ + "\\QOR.exe") == launcherBytes_);
+    EXPECT_FALSE(IsFile(app_ + "\\QOR.exe.6.01.06"));
+    EXPECT_EQ(StartedLines().back(), "\"" + app_ + "\\QOR.exe\" /0");
+}
+
+}  // namespace
+}  // namespace qor

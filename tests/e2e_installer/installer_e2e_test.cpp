@@ -1,0 +1,683 @@
+// QOR_SETUP.exe end to end under Wine: packages made from the real bare installer, the
+// extractor stand-in and a demo archive; the wizard and the uninstall window driven through the
+// UI driver as a person would; files, uninstall.inf bytes, the Uninstall key and the shortcuts
+// checked afterwards.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "core/text.h"
+#include "installer/package/package.h"
+#include "platform/win32/scoped.h"
+#include "platform/win32/unicode.h"
+#include "tests/standins/extractor/archive_format.h"
+#include "tests/standins/uidriver/uidriver.h"
+#include "wine/wine_test_support.h"
+
+namespace qor {
+namespace {
+
+using test::IsFile;
+using test::IsFolder;
+using test::PollUntil;
+using test::ReadBytes;
+using test::WinePath;
+using test::WriteBytes;
+using win32::Narrow;
+using win32::Wide;
+namespace ui = uidriver;
+
+const char kProduct[] = "QOR中小企业财务软件";
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QOR中小企业财务软件";
+
+std::string Gbk(const std::string& utf8) {
+    std::wstring w = Wide(utf8);
+    int n = WideCharToMultiByte(936, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(n, '\0');
+    WideCharToMultiByte(936, 0, w.data(), static_cast<int>(w.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+std::string SpecialFolder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE);
+    return Narrow(path, wcslen(path));
+}
+
+// A shortcut's target and arguments, read with IShellLinkW; false when it cannot be loaded.
+bool ReadShortcut(const std::string& path, std::string& target, std::string& arguments) {
+    win32::ComPtr<IShellLinkW> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.OutVoid())))
+        return false;
+    win32::ComPtr<IPersistFile> file;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, file.OutVoid())) || FAILED(file->Load(Wide(path).c_str(), STGM_READ)))
+        return false;
+    wchar_t buffer[MAX_PATH * 2] = {};
+    link->GetPath(buffer, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
+    target = Narrow(buffer, wcslen(buffer));
+    buffer[0] = 0;
+    link->GetArguments(buffer, MAX_PATH * 2);
+    arguments = Narrow(buffer, wcslen(buffer));
+    return true;
+}
+
+// The Uninstall key's string values (64-bit view); empty when the key is missing.
+std::map<std::string, std::string> UninstallValues() {
+    std::map<std::string, std::string> values;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(kUninstallKey).c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
+        return values;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameLength = 256, type = 0;
+        BYTE data[4096];
+        DWORD dataLength = sizeof data - 2;
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &dataLength) != ERROR_SUCCESS) break;
+        data[dataLength] = data[dataLength + 1] = 0;
+        values[Narrow(name, nameLength)] = type == REG_SZ ? Narrow(reinterpret_cast<wchar_t*>(data)) : "?";
+    }
+    RegCloseKey(key);
+    return values;
+}
+
+void DeleteUninstallKey() {
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, Wide(kUninstallKey).c_str(), KEY_WOW64_64KEY, 0);
+}
+
+// A started QOR_SETUP.exe.
+struct SetupRun {
+    PROCESS_INFORMATION pi{};
+    bool Wait(int ms) { return WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0; }
+    ~SetupRun() {
+        if (pi.hProcess) {
+            if (!Wait(0)) TerminateProcess(pi.hProcess, 1);
+            CloseHandle(pi.hProcess);
+            CloseHandle(pi.hThread);
+        }
+    }
+};
+
+class InstallerEndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        test::UseComOnThisThread();
+        // Wine has no timeout command; the delayed self-removal needs one.
+        std::string timeout = SpecialFolder(CSIDL_SYSTEM) + "\\timeout.exe";
+        if (!IsFile(timeout)) CopyFileW(Wide(WinePath(QOR_TEST_TIMEOUT_EXE)).c_str(), Wide(timeout).c_str(), FALSE);
+    }
+
+    void SetUp() override {
+        ASSERT_FALSE(root_.empty());
+        test::MakeFolder(Download());
+        DeleteUninstallKey();
+        RemoveShortcuts();
+    }
+    void TearDown() override {
+        DeleteUninstallKey();
+        RemoveShortcuts();
+        // What an install into a folder outside the scratch folder put there.
+        if (!installed_.empty())
+            for (const char* name : {"QOR.exe", "UnRAR.exe", "qor.ico", "使用说明.txt", "QOR_SETUP.exe", "QOR_SETUP.rar",
+                                     "uninstall.inf"})
+                DeleteFileW(Wide(installed_ + name).c_str());
+        if (!installed_.empty()) test::RemoveTree(Wide(installed_ + "SYS"));
+    }
+    std::string installed_;
+
+    static void RemoveShortcuts() {
+        DeleteFileW(Wide(DesktopLink()).c_str());
+        test::RemoveTree(Wide(MenuFolder()));
+    }
+    static std::string DesktopLink() { return SpecialFolder(CSIDL_DESKTOPDIRECTORY) + "\\" + kProduct + ".lnk"; }
+    static std::string MenuFolder() { return SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kProduct; }
+
+    std::string Download() const { return root_ + "\\下载"; }
+    std::string ProgramLog() const { return root_ + "\\programs.log"; }
+    std::string RunLog() const { return root_ + "\\run.log"; }
+
+    // The demo application's files, archive path -> bytes.
+    static std::vector<standin::ArchiveEntry> DemoTree() {
+        std::vector<standin::ArchiveEntry> entries;
+        auto file = [&](const std::string& path, const std::string& data) {
+            standin::ArchiveEntry e;
+            e.path = path;
+            e.data = data;
+            entries.push_back(e);
+        };
+        file("QOR.exe", ReadBytes(WinePath(QOR_TEST_DEMO_APP_EXE)));
+        file("UnRAR.exe", ReadBytes(WinePath(QOR_TEST_EXTRACTOR_EXE)));
+        file("qor.ico", ReadBytes(WinePath(QOR_TEST_ICON)));
+        file("使用说明.txt", "QOR演示\r\n");
+        standin::ArchiveEntry sys;
+        sys.folder = true;
+        sys.path = "SYS";
+        entries.push_back(sys);
+        file("SYS\\setinf.txt", "FSSHOW = True\r\n");
+        return entries;
+    }
+
+    // Writes the installer package: the bare installer and the chosen records.
+    std::string MakePackage(bool withExtractor = true, bool withArchive = true) {
+        std::string bytes = ReadBytes(WinePath(QOR_TEST_SETUP_EXE));
+        if (bytes.empty() || bytes.back() != '\0') bytes.push_back('\0');
+        if (withExtractor) {
+            std::string extractor = ReadBytes(WinePath(QOR_TEST_EXTRACTOR_EXE));
+            bytes += package::HeaderLine(2, static_cast<int64_t>(extractor.size())) + extractor;
+        }
+        if (withArchive) {
+            std::string archive = standin::MakeArchive(DemoTree());
+            bytes += package::HeaderLine(3, static_cast<int64_t>(archive.size())) + archive;
+        }
+        const std::string path = Download() + "\\QOR_SETUP.exe";
+        EXPECT_TRUE(WriteBytes(path, bytes));
+        return path;
+    }
+
+    void Start(SetupRun& setup, const std::string& exe, const std::string& arguments) {
+        StartCommand(setup, "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments));
+    }
+    // Starts the command line exactly as given (as the shell starts an UninstallString).
+    void StartCommand(SetupRun& setup, const std::string& commandLine) {
+        SetEnvironmentVariableW(L"QOR_PROGRAM_LOG", Wide(ProgramLog()).c_str());
+        SetEnvironmentVariableW(L"QOR_DEMO_RUN_LOG", Wide(RunLog()).c_str());
+        std::wstring cmd = Wide(commandLine);
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &setup.pi));
+    }
+
+    std::vector<std::string> StartedPrograms() { return SplitLines(ReadBytes(ProgramLog())); }
+
+    static void Shot(HWND window, const std::string& name) {
+        if (const char* shots = getenv("QOR_SCREENSHOTS")) {
+            Sleep(400);
+            ui::SaveWindowBitmap(window, std::string(shots) + "\\" + name + ".bmp");
+        }
+    }
+
+    static bool Visible(HWND window, const std::string& text) {
+        HWND child = ui::FindChild(window, text);
+        return child && IsWindowVisible(child);
+    }
+
+    // Answers the message box with this title of the process; its text.
+    static std::string Answer(DWORD pid, const std::string& title, int button) {
+        HWND box = ui::WaitForWindow(title, pid, 30000);
+        if (!box) return "(no message box \"" + title + "\")";
+        std::string text = ui::MessageBoxText(box);
+        ui::ClickButton(box, button);
+        ui::WaitUntilClosed(box, 10000);
+        return text;
+    }
+
+    // Agreement accepted, on to the folder page.
+    HWND OpenFolderPage(SetupRun& setup) {
+        HWND fd = ui::WaitForWindow("QOR安装", setup.pi.dwProcessId, 30000);
+        if (!fd) return nullptr;
+        HWND ck = ui::FindChild(fd, "我接受此协议的所有条款");
+        ui::ClickButtonByText(fd, "我接受此协议的所有条款");
+        PollUntil([&] { return ui::IsChecked(ck); });
+        ui::ClickButtonByText(fd, "继续(&C)..");
+        PollUntil([&] { return Visible(fd, "开始安装(&S).."); });
+        return fd;
+    }
+
+    // Chooses a folder with the shell's folder picker. Wine's picker shows no edit box to type a
+    // path into, so the folder is picked in its tree as a click would pick it: the third item under
+    // the desktop (after "/" and the recycle bin) is the documents folder.
+    std::string PickDocuments(SetupRun& setup, HWND fd) {
+        EXPECT_TRUE(ui::ClickButtonByText(fd, "更改(&B).."));
+        HWND picker = ui::WaitForWindowWithChild("请选择安装路径：", setup.pi.dwProcessId, 30000);
+        if (!picker) return "(no folder picker)";
+        Shot(picker, "picker");
+        HWND tree = ui::FindChildOfClass(picker, "SysTreeView32");
+        if (!tree) return "(no folder tree)";
+        SetForegroundWindow(picker);
+        LPARAM item = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+        item = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, item);
+        for (int i = 0; i < 2 && item; ++i) item = SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, item);
+        if (!item) return "(no documents item)";
+        SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, item);
+        Sleep(300);
+        Shot(picker, "picker-documents");
+        ui::ClickButton(picker, IDOK);
+        if (!ui::WaitUntilClosed(picker, 10000)) return "(picker stays open)";
+        return SpecialFolder(CSIDL_PERSONAL) + "\\";
+    }
+
+    // Starts the install and waits for the finish page.
+    bool InstallAndFinish(SetupRun&, HWND fd) {
+        ui::ClickButtonByText(fd, "开始安装(&S)..");
+        return PollUntil([&] { return Visible(fd, std::string(kProduct) + "  已经成功的安装到您的计算机。"); },
+                         std::chrono::seconds(60));
+    }
+
+    // A complete install into `folder` (created first) through the repair path of the package's
+    // copy there (its folder is the install folder), ended with "完成" without starting QOR.exe.
+    void Install(const std::string& folder, bool withExtractor = true) {
+        test::MakeFolder(folder);
+        ASSERT_TRUE(CopyFileW(Wide(MakePackage(withExtractor)).c_str(), Wide(folder + "\\QOR_SETUP.exe").c_str(), FALSE));
+        SetupRun setup;
+        Start(setup, folder + "\\QOR_SETUP.exe", "/u");
+        HWND fu = ui::WaitForWindow("QOR卸载", setup.pi.dwProcessId, 30000);
+        ASSERT_NE(fu, nullptr);
+        ui::ClickButtonByText(fu, "修复安装(&S)..");
+        HWND fd = ui::WaitForWindow("QOR安装", setup.pi.dwProcessId, 30000);
+        ASSERT_NE(fd, nullptr);
+        if (!withExtractor) {
+            EXPECT_EQ(Answer(setup.pi.dwProcessId, "错误", IDOK), "安装过程发生错误！\r\n请重试！");
+            EXPECT_TRUE(PollUntil([&] { return !Visible(fd, "正在安装(请不要关闭本窗口)..."); }));
+            for (const char* button : {"开始安装(&S)..", "更改(&B)..", "取消(&C)"})
+                EXPECT_TRUE(IsWindowEnabled(ui::FindChild(fd, button))) << button;
+            PostMessageW(fd, WM_CLOSE, 0, 0);
+            Answer(setup.pi.dwProcessId, "提示", IDOK);
+            ASSERT_TRUE(setup.Wait(10000));
+            return;
+        }
+        ASSERT_TRUE(PollUntil([&] { return Visible(fd, std::string(kProduct) + "  已经成功的安装到您的计算机。"); },
+                              std::chrono::seconds(60)));
+        HWND crun = ui::FindChild(fd, std::string("运行  ") + kProduct);
+        ui::ClickButtonByText(fd, std::string("运行  ") + kProduct);
+        PollUntil([&] { return !ui::IsChecked(crun); });
+        ui::ClickButtonByText(fd, "完成(&D)");
+        ASSERT_TRUE(setup.Wait(20000));
+        PollUntil([&] { return UninstallValues().size() == 5; });
+    }
+
+    test::ScratchFolder folder_{"qor-setup"};
+    const std::string root_ = folder_.path();
+};
+
+TEST_F(InstallerEndToEnd, InstallsIntoTheChosenFolderRegistersAndStartsTheProgram) {
+    SetupRun setup;
+    Start(setup, MakePackage(), "");
+    HWND fd = ui::WaitForWindow("QOR安装", setup.pi.dwProcessId, 30000);
+    ASSERT_NE(fd, nullptr);
+    EXPECT_EQ(ui::ClassName(fd), "QORSetupFd");
+    RECT r;
+    GetWindowRect(fd, &r);
+    EXPECT_EQ(r.right - r.left, 506);
+    EXPECT_EQ(r.bottom - r.top, 400);
+
+    // Continue is enabled only while the agreement is accepted.
+    HWND ck = ui::FindChild(fd, "我接受此协议的所有条款");
+    HWND next = ui::FindChild(fd, "继续(&C)..");
+    ASSERT_TRUE(ck && next);
+    EXPECT_TRUE(Visible(fd, "请阅读QORsoft软件产品许可协议"));
+    EXPECT_TRUE(Visible(fd, "若要继续，您必须接受此协议的所有条款，否则，请关闭本窗口。"));
+    EXPECT_FALSE(ui::IsChecked(ck));
+    EXPECT_FALSE(IsWindowEnabled(next));
+    HWND txy = ui::FindChildOfClass(fd, "Edit");
+    ASSERT_NE(txy, nullptr);
+    const std::vector<std::string> agreement = Split(ui::WindowText(txy), "\r\n");
+    ASSERT_GE(agreement.size(), 16u);
+    EXPECT_EQ(agreement[1], "");
+    EXPECT_TRUE(StartsWith(agreement[2], "一"));
+    EXPECT_EQ(agreement[agreement.size() - 3], "");
+    Shot(fd, "Fd-agreement");
+    for (bool ticked : {true, false, true}) {
+        ui::ClickButton(GetParent(ck), GetDlgCtrlID(ck));
+        ASSERT_TRUE(PollUntil([&] { return ui::IsChecked(ck) == ticked; }));
+        EXPECT_TRUE(PollUntil([&] { return (IsWindowEnabled(next) != FALSE) == ticked; })) << ticked;
+    }
+    ui::ClickButtonByText(fd, "继续(&C)..");
+    ASSERT_TRUE(PollUntil([&] { return Visible(fd, "开始安装(&S).."); }));
+    EXPECT_FALSE(Visible(fd, "我接受此协议的所有条款"));
+    EXPECT_TRUE(Visible(fd, std::string("本程序将为您安装\r\n") + kProduct + "\r\n\r\n版本：6.01"));
+    EXPECT_TRUE(Visible(fd, "安装路径："));
+    EXPECT_TRUE(Visible(fd, std::string("D:\\") + kProduct + "\\"));
+    Shot(fd, "Fd-folder");
+
+    // The picked folder's path and "\" (Wine's picker answers with a trailing "\" already, so
+    // the path shown there ends in two).
+    const std::string documents = PickDocuments(setup, fd);
+    std::string I;
+    ASSERT_TRUE(PollUntil([&] {
+        I = ui::WindowText(GetNextWindow(ui::FindChild(fd, "安装路径："), GW_HWNDNEXT));
+        return I == documents || I == documents + "\\";
+    })) << I;
+    installed_ = I;
+    ASSERT_TRUE(InstallAndFinish(setup, fd));
+    EXPECT_TRUE(Visible(fd, "安装完成"));
+    EXPECT_TRUE(Visible(fd, "您可以通过QOR桌面快捷方式图标打开软件。"));
+    HWND crun = ui::FindChild(fd, std::string("运行  ") + kProduct);
+    ASSERT_NE(crun, nullptr);
+    EXPECT_TRUE(ui::IsChecked(crun));
+    Shot(fd, "Fd-finish");
+    ui::ClickButtonByText(fd, "完成(&D)");
+    ASSERT_TRUE(setup.Wait(20000));
+
+    // The application files, the copy of the installer and its payload.
+    for (const char* name : {"QOR.exe", "UnRAR.exe", "qor.ico", "使用说明.txt", "SYS\\setinf.txt", "QOR_SETUP.exe",
+                             "QOR_SETUP.rar", "uninstall.inf"})
+        EXPECT_TRUE(IsFile(I + name)) << name;
+    EXPECT_EQ(ReadBytes(I + "SYS\\setinf.txt"), "FSSHOW = True\r\n");
+    EXPECT_EQ(ReadBytes(I + "UnRAR.exe"), ReadBytes(WinePath(QOR_TEST_EXTRACTOR_EXE)));
+    EXPECT_EQ(ReadBytes(I + "QOR_SETUP.exe"), ReadBytes(Download() + "\\QOR_SETUP.exe"));
+    EXPECT_FALSE(IsFolder(I + "QOR_SETUP_TEMP"));
+
+    // uninstall.inf: the listing in pre-order (file order within a folder is the platform's),
+    // then the fixed lines; ANSI (GBK) with CR LF after every line.
+    const std::string record = ReadBytes(I + "uninstall.inf");
+    ASSERT_TRUE(EndsWith(record, "\r\n"));
+    std::vector<std::string> lines = Split(record.substr(0, record.size() - 2), "\r\n");
+    ASSERT_EQ(lines.size(), 14u) << record;
+    EXPECT_EQ(lines[0], Gbk(I));
+    std::set<std::string> rootFiles(lines.begin() + 1, lines.begin() + 5);
+    EXPECT_EQ(rootFiles, (std::set<std::string>{Gbk(I + "QOR.exe"), Gbk(I + "UnRAR.exe"), Gbk(I + "qor.ico"),
+                                                Gbk(I + "使用说明.txt")}));
+    EXPECT_EQ(lines[5], Gbk(I + "SYS\\"));
+    EXPECT_EQ(lines[6], Gbk(I + "SYS\\setinf.txt"));
+    const char* tail[] = {"QOR_SETUP.rar", "QOR_UPDATE.LOG", "QOR_UPDATE.rar", "QOR_UPDATE.exe",
+                          "SYS\\pcinf.txt", "SYS\\usrinf.txt", "SYS\\setinf.txt"};
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(lines[7 + i], Gbk(I + tail[i]));
+    for (const std::string& line : lines) EXPECT_EQ(line.find('\n'), std::string::npos);
+
+    // What was started: the extractor twice (hidden, awaited), the five registry commands, QOR.exe.
+    const std::vector<std::string> started = StartedPrograms();
+    ASSERT_EQ(started.size(), 8u);
+    EXPECT_EQ(started[0], "\"" + I + "\\UnRAR.exe\" x -o+ \"" + I + "\\QOR_SETUP.rar\" \"" + I + "QOR_SETUP_TEMP\\\"");
+    EXPECT_EQ(started[1], "\"" + I + "\\UnRAR.exe\" x -o+ \"" + I + "\\QOR_SETUP.rar\" \"" + I + "\"");
+    const std::string k = "reg add HKEY_LOCAL_MACHINE\\" + std::string(kUninstallKey);
+    EXPECT_EQ(started[2], k + " /v DisplayIcon /t REG_SZ /d \"" + I + "qor.ico\" /f");
+    EXPECT_EQ(started[3], k + " /v DisplayName /t REG_SZ /d " + kProduct + " /f");
+    EXPECT_EQ(started[4], k + " /v DisplayVersion /t REG_SZ /d 6.01 /f");
+    EXPECT_EQ(started[5], k + " /v Publisher /t REG_SZ /d QORsoft /f");
+    EXPECT_EQ(started[6], k + " /v UninstallString /t REG_SZ /d \"" + I + "QOR_SETUP.exe /u\" /f");
+    EXPECT_EQ(started[7], "\"" + I + "QOR.exe\"");
+    EXPECT_TRUE(PollUntil([&] { return !ReadBytes(RunLog()).empty(); })) << "QOR.exe was not started";
+
+    ASSERT_TRUE(PollUntil([&] { return UninstallValues().size() == 5; }));
+    std::map<std::string, std::string> values = UninstallValues();
+    EXPECT_EQ(values["DisplayIcon"], I + "qor.ico");
+    EXPECT_EQ(values["DisplayName"], kProduct);
+    EXPECT_EQ(values["DisplayVersion"], "6.01");
+    EXPECT_EQ(values["Publisher"], "QORsoft");
+    EXPECT_EQ(values["UninstallString"], I + "QOR_SETUP.exe /u");
+
+    std::string target, arguments;
+    ASSERT_TRUE(ReadShortcut(DesktopLink(), target, arguments));
+    // The shell may store the target with the doubled separator folded.
+    auto same = [](std::string a, const std::string& b) { return ReplaceAll(a, "\\\\", "\\") == ReplaceAll(b, "\\\\", "\\"); };
+    EXPECT_PRED2(same, target, I + "QOR.exe");
+    EXPECT_EQ(arguments, "");
+    ASSERT_TRUE(ReadShortcut(MenuFolder() + "\\" + kProduct + ".lnk", target, arguments));
+    EXPECT_PRED2(same, target, I + "QOR.exe");
+    EXPECT_EQ(arguments, "");
+    ASSERT_TRUE(ReadShortcut(MenuFolder() + "\\卸载 " + kProduct + ".lnk", target, arguments));
+    EXPECT_PRED2(same, target, I + "QOR_SETUP.exe");
+    EXPECT_EQ(arguments, "/u");
+}
+
+TEST_F(InstallerEndToEnd, UninstallRemovesWhatTheRecordListsAndKeepsTheUsersFiles) {
+    const std::string app = root_ + "\\Apps";
+    Install(app);
+    const std::string I = app + "\\";
+    WriteBytes(I + "我的账套.qorb", "user data");
+    DeleteFileW(Wide(ProgramLog()).c_str());
+
+    // Started by the Uninstall entry's command: the unquoted path (with blanks) and " /u".
+    const std::string uninstallString = UninstallValues()["UninstallString"];
+    ASSERT_EQ(uninstallString, I + "QOR_SETUP.exe /u");
+    ASSERT_NE(I.find(' '), std::string::npos);
+    SetupRun setup;
+    StartCommand(setup, uninstallString);
+    HWND fu = ui::WaitForWindow("QOR卸载", setup.pi.dwProcessId, 30000);
+    ASSERT_NE(fu, nullptr);
+    EXPECT_TRUE(Visible(fu, "亲爱的用户："));
+    EXPECT_TRUE(Visible(fu, "您真的决定要卸载了吗？"));
+    EXPECT_TRUE(Visible(fu, "如果QOR软件不能正常运行，您可以尝试点击【修复安装】以解决问题。"));
+    EXPECT_FALSE(Visible(fu, "勾选后安装文件夹中的所有账套文件和导出的Excel表格都会被删除（不推荐）"));
+    EXPECT_FALSE(ui::IsChecked(ui::FindChild(fu, "同时删除整个安装文件夹")));
+    Shot(fu, "Fu");
+
+    // Cancel at the question changes nothing.
+    ui::ClickButtonByText(fu, "卸载(&U)");
+    EXPECT_EQ(Answer(setup.pi.dwProcessId, "询问", IDCANCEL), std::string("是否确定要卸载\r\n") + kProduct + "？");
+    EXPECT_TRUE(IsFile(I + "QOR.exe"));
+
+    ui::ClickButtonByText(fu, "卸载(&U)");
+    EXPECT_EQ(Answer(setup.pi.dwProcessId, "询问", IDOK), std::string("是否确定要卸载\r\n") + kProduct + "？");
+    EXPECT_EQ(Answer(setup.pi.dwProcessId, "提示", IDOK), std::string(kProduct) + " 已经成功的从您的计算机中移除。");
+    ASSERT_TRUE(setup.Wait(20000));
+
+    for (const char* name : {"QOR.exe", "UnRAR.exe", "qor.ico", "使用说明.txt", "SYS\\setinf.txt", "QOR_SETUP.rar",
+                             "uninstall.inf"})
+        EXPECT_FALSE(IsFile(I + name)) << name;
+    EXPECT_FALSE(IsFolder(I + "SYS"));
+    EXPECT_EQ(ReadBytes(I + "我的账套.qorb"), "user data");
+
+    const std::vector<std::string> started = StartedPrograms();
+    ASSERT_EQ(started.size(), 4u);
+    EXPECT_EQ(started[0], "reg delete HKEY_LOCAL_MACHINE\\" + std::string(kUninstallKey) + " /f");
+    EXPECT_EQ(started[1], std::string("reg delete HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") +
+                              kProduct + " /f");
+    EXPECT_EQ(started[2], "cmd /c timeout /t 3 & del \"" + I + "QOR_SETUP.exe\"");
+    EXPECT_EQ(started[3], "cmd /c timeout /t 4 & rd \"" + I + "\"");
+    EXPECT_TRUE(PollUntil([&] { return UninstallValues().empty(); }));
+    EXPECT_FALSE(IsFile(DesktopLink()));
+    EXPECT_FALSE(IsFolder(MenuFolder()));
+    // The uninstaller goes a few seconds after it ended; the folder stays with the user's file.
+    EXPECT_TRUE(PollUntil([&] { return !IsFile(I + "QOR_SETUP.exe"); }, std::chrono::seconds(30)));
+    Sleep(5000);
+    EXPECT_TRUE(IsFolder(app));
+    EXPECT_TRUE(IsFile(I + "我的账套.qorb"));
+}
+
+TEST_F(InstallerEndToEnd, WholeFolderRemovalDeletesEverythingVisibleAndTheFolder) {
+    const std::string app = root_ + "\\Whole";
+    Install(app);
+    const std::string I = app + "\\";
+    WriteBytes(I + "我的账套.qorb", "user data");
+    test::MakeFolder(I + "导出");
+    WriteBytes(I + "导出\\表.xls", "x");
+
+    SetupRun setup;
+    Start(setup, I + "QOR_SETUP.exe", "/u");
+    HWND fu = ui::WaitForWindow("QOR卸载", setup.pi.dwProcessId, 30000);
+    ASSERT_NE(fu, nullptr);
+    ui::ClickButtonByText(fu, "同时删除整个安装文件夹");
+    EXPECT_TRUE(PollUntil([&] { return Visible(fu, "勾选后安装文件夹中的所有账套文件和导出的Excel表格都会被删除（不推荐）"); }));
+    Shot(fu, "Fu-whole-folder");
+    ui::ClickButtonByText(fu, "卸载(&U)");
+    Answer(setup.pi.dwProcessId, "询问", IDOK);
+    EXPECT_EQ(Answer(setup.pi.dwProcessId, "提示", IDOK), std::string(kProduct) + " 已经成功的从您的计算机中移除。");
+    ASSERT_TRUE(setup.Wait(20000));
+    EXPECT_FALSE(IsFile(I + "我的账套.qorb"));
+    EXPECT_FALSE(IsFolder(I + "导出"));
+    EXPECT_FALSE(IsFile(I + "uninstall.inf"));
+    EXPECT_TRUE(PollUntil([&] { return !IsFolder(app); }, std::chrono::seconds(30)));
+}
+
+TEST_F(InstallerEndToEnd, LockedFileAnsweredNoLeavesTheEntryAndTheShortcuts) {
+    const std::string app = root_ + "\\Locked";
+    Install(app);
+    const std::string I = app + "\\";
+    HANDLE lock = CreateFileW(Wide(I + "qor.ico").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+
+    SetupRun setup;
+    Start(setup, I + "QOR_SETUP.exe", "/u");
+    HWND fu = ui::WaitForWindow("QOR卸载", setup.pi.dwProcessId, 30000);
+    ASSERT_NE(fu, nullptr);
+    ui::ClickButtonByText(fu, "卸载(&U)");
+    Answer(setup.pi.dwProcessId, "询问", IDOK);
+    EXPECT_EQ(Answer(setup.pi.dwProcessId, "提示", IDNO),
+              "不能删除文件：\r\n" + I + "qor.ico\r\n该文件可能正被某些应用程序占用。\r\n\r\n是否忽略并继续卸载？");
+    EXPECT_TRUE(PollUntil([&] { return IsWindowVisible(fu) && !Visible(fu, "正在卸载，请稍等..."); }));
+    EXPECT_FALSE(setup.Wait(500));
+    CloseHandle(lock);
+    EXPECT_TRUE(IsFile(I + "uninstall.inf"));
+    EXPECT_TRUE(IsFile(I + "qor.ico"));
+    EXPECT_EQ(UninstallValues().size(), 5u);
+    EXPECT_TRUE(IsFile(DesktopLink()));
+    EXPECT_TRUE(IsFolder(MenuFolder()));
+    ui::ClickButtonByText(fu, "取消(&C)");
+    EXPECT_TRUE(setup.Wait(10000));
+}
+
+TEST_F(InstallerEndToEnd, RepairReinstallsIntoTheSameFolder) {
+    const std::string app = root_ + "\\Repair";
+    Install(app);
+    const std::string I = app + "\\";
+    DeleteFileW(Wide(I + "使用说明.txt").c_str());
+    WriteBytes(I + "SYS\\usrinf.txt", "kept");
+    DeleteUninstallKey();
+
+    SetupRun setup;
+    Start(setup, I + "QOR_SETUP.exe", "/u");
+    HWND fu = ui::WaitForWindow("QOR卸载", setup.pi.dwProcessId, 30000);
+    ASSERT_NE(fu, nullptr);
+    ui::ClickButtonByText(fu, "修复安装(&S)..");
+    HWND fd = ui::WaitForWindow("QOR安装", setup.pi.dwProcessId, 30000);
+    ASSERT_NE(fd, nullptr);
+    EXPECT_TRUE(PollUntil([&] { return Visible(fd, std::string(kProduct) + "  已经成功的安装到您的计算机。"); },
+                          std::chrono::seconds(60)));
+    EXPECT_FALSE(IsWindowVisible(fu));
+    EXPECT_TRUE(ui::FindChild(fd, I) != nullptr);
+    EXPECT_EQ(ReadBytes(I + "使用说明.txt"), "QOR演示\r\n");
+    EXPECT_EQ(ReadBytes(I + "SYS\\usrinf.txt"), "kept");
+    EXPECT_TRUE(PollUntil([&] { return UninstallValues().size() == 5; }));
+    ui::ClickButtonByText(fd, std::string("运行  ") + kProduct);
+    ui::ClickButtonByText(fd, "完成(&D)");
+    EXPECT_TRUE(setup.Wait(20000));
+}
+
+TEST_F(InstallerEndToEnd, ExcelRunningBlocksTheInstallAndTouchesNothing) {
+    const std::string app = root_ + "\\Excel";
+    test::MakeFolder(app);
+    test::ProcessSet processes;
+    const std::string excel = root_ + "\\excel.exe";
+    ASSERT_TRUE(CopyFileW(Wide(WinePath(QOR_TEST_SLEEPER_EXE)).c_str(), Wide(excel).c_str(), FALSE));
+    ASSERT_NE(processes.Start(excel), nullptr);
+
+    SetupRun setup;
+    Start(setup, MakePackage(), "");
+    HWND fd = OpenFolderPage(setup);
+    ASSERT_NE(fd, nullptr);
+    // A double-click on the folder box opens the picker too; cancelling it changes nothing.
+    const std::string defaultFolder = std::string("D:\\") + kProduct + "\\";
+    HWND tpath = ui::FindChild(fd, defaultFolder);
+    ASSERT_NE(tpath, nullptr);
+    PostMessageW(tpath, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+    HWND picker = ui::WaitForWindowWithChild("请选择安装路径：", setup.pi.dwProcessId, 30000);
+    ASSERT_NE(picker, nullptr);
+    ui::ClickButton(picker, IDCANCEL);
+    ASSERT_TRUE(ui::WaitUntilClosed(picker, 10000));
+    EXPECT_EQ(ui::WindowText(tpath), defaultFolder);
+
+    ui::ClickButtonByText(fd, "开始安装(&S)..");
+    EXPECT_EQ(Answer(setup.pi.dwProcessId, "提示", IDOK),
+              "QOR安装程序检测到Excel正在运行！\r\n\r\n如果您已经打开Excel表格，请关闭后再尝试安装...");
+    EXPECT_TRUE(IsWindowEnabled(ui::FindChild(fd, "开始安装(&S)..")));
+    EXPECT_FALSE(Visible(fd, "正在释放文件..."));
+    EXPECT_FALSE(IsFolder(std::string("D:\\") + kProduct));
+    EXPECT_TRUE(StartedPrograms().empty());
+
+    // Cancel asks first; Cancel keeps the wizard, OK ends it.
+    ui::ClickButtonByText(fd, "取消(&C)");
+    EXPECT_EQ(Answer(setup.pi.dwProcessId, "提示", IDCANCEL), "确定要放弃安装吗？");
+    EXPECT_FALSE(setup.Wait(300));
+    ui::ClickButtonByText(fd, "取消(&C)");
+    Answer(setup.pi.dwProcessId, "提示", IDOK);
+    EXPECT_TRUE(setup.Wait(10000));
+}
+
+TEST_F(InstallerEndToEnd, PackageWithoutTheExtractorFailsAndTheNextAttemptUsesTheNextScratchFolder) {
+    const std::string app = root_ + "\\Retry";
+    test::MakeFolder(app);
+    const std::string I = app + "\\";
+    Install(app, false);
+    EXPECT_FALSE(IsFile(I + "UnRAR.exe"));
+    EXPECT_FALSE(IsFile(I + "uninstall.inf"));
+    EXPECT_TRUE(IsFolder(I + "QOR_SETUP_TEMP"));
+    DeleteFileW(Wide(ProgramLog()).c_str());
+    Install(app);
+    const std::vector<std::string> started = StartedPrograms();
+    ASSERT_FALSE(started.empty());
+    EXPECT_EQ(started[0], "\"" + I + "\\UnRAR.exe\" x -o+ \"" + I + "\\QOR_SETUP.rar\" \"" + I + "QOR_SETUP_TEMP1\\\"");
+    EXPECT_TRUE(IsFolder(I + "QOR_SETUP_TEMP"));
+    EXPECT_FALSE(IsFolder(I + "QOR_SETUP_TEMP1"));
+    const std::string record = ReadBytes(I + "uninstall.inf");
+    EXPECT_EQ(record.find("QOR_SETUP_TEMP"), std::string::npos) << record;
+}
+
+TEST_F(InstallerEndToEnd, MissingRecordIsReportedAndNothingIsRemoved) {
+    const std::string app = root_ + "\\NoRecord";
+    test::MakeFolder(app);
+    const std::string I = app + "\\";
+    ASSERT_TRUE(CopyFileW(Wide(WinePath(QOR_TEST_SETUP_EXE)).c_str(), Wide(I + "QOR_SETUP.exe").c_str(), FALSE));
+    WriteBytes(I + "QOR.exe", "x");
+    SetupRun setup;
+    Start(setup, I + "QOR_SETUP.exe", "/u");
+    HWND fu = ui::WaitForWindow("QOR卸载", setup.pi.dwProcessId, 30000);
+    ASSERT_NE(fu, nullptr);
+    ui::ClickButtonByText(fu, "卸载(&U)");
+    Answer(setup.pi.dwProcessId, "询问", IDOK);
+    EXPECT_EQ(Answer(setup.pi.dwProcessId, "错误", IDOK),
+              std::string("未找到卸载信息文件uninstall.inf！\r\n") + kProduct + " 可能已经被删除。");
+    EXPECT_TRUE(setup.Wait(10000));
+    EXPECT_TRUE(IsFile(I + "QOR.exe"));
+    EXPECT_TRUE(StartedPrograms().empty());
+}
+
+TEST_F(InstallerEndToEnd, DriveRootRefusesTheWholeFolderRemoval) {
+    // The uninstaller started from the root of drive C: (the prefix's own drive). Should it not
+    // refuse, the test answers its confirmation with Cancel, so nothing is ever removed.
+    const std::string I = "C:\\";
+    const std::string exe = I + "QOR_SETUP.exe";
+    ASSERT_TRUE(CopyFileW(Wide(WinePath(QOR_TEST_SETUP_EXE)).c_str(), Wide(exe).c_str(), FALSE));
+    WriteBytes(I + "uninstall.inf", I + "\\qor-root-a.txt\r\n");
+    WriteBytes(I + "qor-root-a.txt", "a");
+    {
+        SetupRun setup;
+        Start(setup, exe, "/u");
+        HWND fu = ui::WaitForWindow("QOR卸载", setup.pi.dwProcessId, 30000);
+        ASSERT_NE(fu, nullptr);
+        ui::ClickButtonByText(fu, "同时删除整个安装文件夹");
+        ASSERT_TRUE(PollUntil([&] { return ui::IsChecked(ui::FindChild(fu, "同时删除整个安装文件夹")); }));
+        ui::ClickButtonByText(fu, "卸载(&U)");
+        HWND box = ui::WaitForWindow("错误", setup.pi.dwProcessId, 15000);
+        if (!box) {
+            HWND question = ui::WaitForWindow("询问", setup.pi.dwProcessId, 5000);
+            if (question) ui::ClickButton(question, IDCANCEL);
+            FAIL() << "the whole-folder removal of a drive root was not refused";
+        }
+        const std::string refusal = ui::MessageBoxText(box);
+        EXPECT_NE(refusal.find("不能删除整个文件夹"), std::string::npos) << refusal;
+        ui::ClickButton(box, IDOK);
+        ui::WaitUntilClosed(box, 10000);
+        EXPECT_FALSE(setup.Wait(300));
+        EXPECT_TRUE(IsFile(I + "qor-root-a.txt"));
+        EXPECT_TRUE(IsFile(I + "uninstall.inf"));
+        EXPECT_TRUE(IsFolder(I + "windows"));
+        EXPECT_TRUE(StartedPrograms().empty());
+        ui::ClickButtonByText(fu, "取消(&C)");
+        EXPECT_TRUE(setup.Wait(10000));
+    }
+    for (const char* name : {"QOR_SETUP.exe", "uninstall.inf", "qor-root-a.txt"}) DeleteFileW(Wide(I + name).c_str());
+}
+
+TEST_F(InstallerEndToEnd, SecondInstanceIsRefused) {
+    SetupRun first;
+    Start(first, MakePackage(), "");
+    ASSERT_NE(ui::WaitForWindow("QOR安装", first.pi.dwProcessId, 30000), nullptr);
+    SetupRun second;
+    Start(second, Download() + "\\QOR_SETUP.exe", "/u");
+    EXPECT_EQ(Answer(second.pi.dwProcessId, "提示", IDOK), "QOR安装程序已经运行！");
+    EXPECT_TRUE(second.Wait(10000));
+    EXPECT_EQ(ui::WaitForWindow("QOR卸载", second.pi.dwProcessId, 0), nullptr);
+    // Closing the wizard on its agreement page ends it without a question.
+    PostMessageW(ui::WaitForWindow("QOR安装", first.pi.dwProcessId, 1000), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(first.Wait(10000));
+}
+
+}  // namespace
+}  // namespace qor

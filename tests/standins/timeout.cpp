@@ -1,0 +1,10 @@
+// timeout.exe stand-in for a Wine prefix, which has none: "timeout /t N" waits N seconds.
+#include <windows.h>
+
+#include <cwchar>
+
+int wmain(int argc, wchar_t** argv) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (_wcsicmp(argv[i], L"/t") == 0) Sleep(static_cast<DWORD>(_wtoi(argv[i + 1])) * 1000);
+    return 0;
+}

@@ -1,0 +1,142 @@
+// The downloader's sequence against a scripted HTTP server and in-memory files.
+#include <gtest/gtest.h>
+
+#include "tests/unit/fakes.h"
+#include "tests/unit/update_fakes.h"
+#include "updater/http/downloader.h"
+
+namespace qor {
+namespace {
+
+using testing::FakeFileStore;
+using testing::FakeHttp;
+using testing::FakeWindow;
+
+class Downloader : public ::testing::Test {
+protected:
+    void SetUp() override { files.AddFolder("C:\\QOR"); }
+    bool Get(const std::string& url) { return DownloadFile(http, files, view, url, target, counters); }
+
+    FakeHttp http;
+    FakeFileStore files;
+    FakeWindow view;
+    TransferCounters counters;
+    const std::string target = "C:\\QOR\\QOR_UPDATE.rar";
+    const std::string temp = "C:\\QOR\\QOR_UPDATE.rar.temp";
+};
+
+TEST_F(Downloader, StoresTheWholeBodyAndSendsTheRequestAsSpecified) {
+    std::string body;
+    for (int i = 0; i < 3000; ++i) body.push_back(static_cast<char>(i * 7));
+    http.Serve("/pkg/QOR_UPDATE.rar", body);
+    files.AddFile(target, "old");
+    ASSERT_TRUE(Get("http://127.0.0.1/pkg/QOR_UPDATE.rar"));
+    EXPECT_EQ(files.files[target], body);
+    EXPECT_FALSE(files.FileExists(temp));
+    EXPECT_EQ(counters.received, 3000);
+    EXPECT_EQ(counters.announced, 3000);
+    EXPECT_EQ(http.calls, (std::vector<std::string>{"connected", "probe", "open http://127.0.0.1/pkg/QOR_UPDATE.rar",
+                                                    "connect 127.0.0.1", "request /pkg/QOR_UPDATE.rar", "send", "close"}));
+    EXPECT_EQ(http.headers, (std::vector<std::string>{"Accept: */*", "User-Agent: DownJet1.0", "Host: 127.0.0.1",
+                                                      "Connection: close"}));
+    EXPECT_EQ(http.reads, 3);  // 1024 + 1024 + 952, then the length is reached
+    EXPECT_EQ(view.statuses.front(), "正在连接QOR服务器...");
+    EXPECT_EQ(view.status, "正在下载升级包： 3KB/3KB    100%");
+    EXPECT_EQ(view.barWidth, 6705);
+}
+
+TEST_F(Downloader, RefusedStatusLeavesEveryFileAsItWas) {
+    files.AddFile(target, "old");
+    files.AddFile(temp, "partial");
+    http.responses["/x"] = {"404", "9", "not found"};
+    EXPECT_FALSE(Get("http://h/x"));
+    http.responses["/x"] = {"500", "", ""};
+    EXPECT_FALSE(Get("http://h/x"));
+    EXPECT_EQ(files.files[target], "old");
+    EXPECT_EQ(files.files[temp], "partial");
+    EXPECT_EQ(http.reads, 0);
+    EXPECT_EQ(http.calls.back(), "close");
+}
+
+TEST_F(Downloader, PartialContentStatusIsAccepted) {
+    http.responses["/x"] = {"206", "3", "abc"};
+    EXPECT_TRUE(Get("http://h/x"));
+    EXPECT_EQ(files.files[target], "abc");
+}
+
+TEST_F(Downloader, EmptyBodyWithLengthZeroGivesAnEmptyFile) {
+    files.AddFile(target, "old");
+    http.responses["/x"] = {"200", "0", ""};
+    EXPECT_TRUE(Get("http://h/x"));
+    EXPECT_EQ(files.files.at(target), "");
+}
+
+TEST_F(Downloader, LeftoverTemporaryFileIsReplacedFromTheFirstByte) {
+    files.AddFile(temp, "stale bytes of an earlier transfer");
+    http.Serve("/x", "fresh");
+    EXPECT_TRUE(Get("http://h/x"));
+    EXPECT_EQ(files.files[target], "fresh");
+    EXPECT_FALSE(files.FileExists(temp));
+}
+
+TEST_F(Downloader, BrokenTransfersEndFalseAndNeverTakeTheTargetName) {
+    struct Case {
+        const char* name;
+        FakeHttp::Response response;
+    } cases[] = {
+        {"short body", {"200", "5000", std::string(3000, 'x')}},
+        {"no Content-Length", {"200", "", std::string(3000, 'x')}},
+        {"length 0 but a body", {"200", "0", "abc"}},
+        {"longer than announced", {"200", "1000", std::string(3000, 'x')}},
+        {"failed read", {"200", "3000", std::string(3000, 'x'), 2048}},
+        {"negative length", {"200", "-1", "abc"}},
+    };
+    for (const Case& c : cases) {
+        files.files.clear();
+        files.AddFile(target, "old");
+        http.responses["/x"] = c.response;
+        http.reads = 0;
+        EXPECT_FALSE(Get("http://h/x")) << c.name;
+        EXPECT_FALSE(files.FileExists(target)) << c.name;  // the old target went when the body began
+        EXPECT_TRUE(files.FileExists(temp)) << c.name;
+        EXPECT_LE(http.reads, 5) << c.name;               // no endless reading of an exhausted body
+    }
+}
+
+TEST_F(Downloader, NothingIsOpenedWithoutUrlConnectionOrReachableNetwork) {
+    EXPECT_FALSE(Get(""));
+    EXPECT_TRUE(http.calls.empty());
+    EXPECT_FALSE(DownloadFile(http, files, view, "http://h/x", "", counters));
+    EXPECT_TRUE(http.calls.empty());
+
+    http.connected = false;
+    EXPECT_FALSE(Get("http://h/x"));
+    EXPECT_EQ(http.calls, (std::vector<std::string>{"connected"}));
+    http.connected = true;
+    http.reachable = false;
+    http.calls.clear();
+    EXPECT_FALSE(Get("http://h/x"));
+    EXPECT_EQ(http.calls, (std::vector<std::string>{"connected", "probe"}));
+}
+
+TEST_F(Downloader, UrlWithoutSchemeConnectsToNoHost) {
+    http.Serve("", "abc");
+    EXPECT_FALSE(Get("h/x"));
+    EXPECT_EQ(http.calls[3], "connect ");
+    EXPECT_FALSE(files.FileExists(target));
+}
+
+TEST_F(Downloader, FailedStepsStillCloseTheHandles) {
+    http.Serve("/x", "abc");
+    for (bool* flag : {&http.opens, &http.connects, &http.sends}) {
+        *flag = false;
+        http.calls.clear();
+        EXPECT_FALSE(Get("http://h/x"));
+        EXPECT_EQ(http.calls.back(), "close");
+        *flag = true;
+    }
+    EXPECT_FALSE(files.FileExists(target));
+}
+
+}  // namespace
+}  // namespace qor

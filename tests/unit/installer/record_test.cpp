@@ -1,0 +1,73 @@
+// The listing, the record's text and the path rules of the uninstaller.
+#include <gtest/gtest.h>
+
+#include "installer/install_record.h"
+#include "installer_fakes.h"
+
+namespace qor {
+namespace {
+
+using namespace installer;
+
+TEST(ListTreeTest, PreOrderWithPlainFilesOnly) {
+    testing::FakeFileStore files;
+    files.AddFile("D:\\T\\b.txt", "");
+    files.AddFile("D:\\T\\a.txt", "");
+    files.AddFile("D:\\T\\h.txt", "");
+    files.hidden.insert("D:\\T\\h.txt");
+    files.AddFile("D:\\T\\s.sys", "");
+    files.systemFiles.insert("D:\\T\\s.sys");
+    files.AddFile("D:\\T\\Z\\z.txt", "");
+    files.AddFile("D:\\T\\A\\中文.txt", "");
+    files.AddFolder("D:\\T\\A\\Empty");
+    files.AddFile("D:\\T\\.git\\x", "");
+    files.AddFile("D:\\T\\Hidden\\x", "");
+    files.hidden.insert("D:\\T\\Hidden");
+    int pumps = 0;
+    std::string list = "before\r\n";
+    ListTree(files, [&] { ++pumps; }, "D:\\T", "*", list);
+    EXPECT_EQ(list,
+              "before\r\nD:\\T\\\r\nD:\\T\\a.txt\r\nD:\\T\\b.txt\r\nD:\\T\\A\\\r\nD:\\T\\A\\中文.txt\r\n"
+              "D:\\T\\A\\Empty\\\r\nD:\\T\\Z\\\r\nD:\\T\\Z\\z.txt\r\n");
+    EXPECT_EQ(pumps, 7);
+    std::string txt;
+    ListTree(files, nullptr, "D:\\T\\Z\\", "*.txt", txt);
+    EXPECT_EQ(txt, "D:\\T\\Z\\\r\nD:\\T\\Z\\z.txt\r\n");
+}
+
+TEST(RecordTest, ScratchNameRemovedAndFixedLinesAppended) {
+    const std::string listing = "D:\\X\\QOR_SETUP_TEMP1\\\r\nD:\\X\\QOR_SETUP_TEMP1\\a.txt\r\n";
+    EXPECT_EQ(BuildUninstallRecord(listing, "QOR_SETUP_TEMP1", "D:\\X\\"),
+              "D:\\X\\\r\nD:\\X\\a.txt\r\nD:\\X\\QOR_SETUP.rar\r\nD:\\X\\QOR_UPDATE.LOG\r\nD:\\X\\QOR_UPDATE.rar\r\n"
+              "D:\\X\\QOR_UPDATE.exe\r\nD:\\X\\SYS\\pcinf.txt\r\nD:\\X\\SYS\\usrinf.txt\r\nD:\\X\\SYS\\setinf.txt\r\n");
+}
+
+TEST(RecordTest, CommandTexts) {
+    EXPECT_EQ(ExtractorCommand("D:\\\\", "D:\\\\QOR_SETUP_TEMP\\"),
+              "\"D:\\\\\\UnRAR.exe\" x -o+ \"D:\\\\\\QOR_SETUP.rar\" \"D:\\\\QOR_SETUP_TEMP\\\"");
+    EXPECT_EQ(SelfRemovalCommands("C:\\A B\\", "QOR_SETUP"),
+              (std::vector<std::string>{"cmd /c timeout /t 3 & del \"C:\\A B\\QOR_SETUP.exe\"",
+                                        "cmd /c timeout /t 4 & rd \"C:\\A B\\\""}));
+    EXPECT_EQ(PercentText(1, 12), "8%");
+    EXPECT_EQ(PercentText(1, 8), "13%");
+    EXPECT_EQ(PercentText(3, 8), "38%");
+    EXPECT_EQ(PercentText(12, 12), "100%");
+}
+
+TEST(RecordTest, InsideTheInstallFolder) {
+    const std::string I = "D:\\QOR财务\\";
+    EXPECT_TRUE(IsInsideInstallFolder("D:\\QOR财务\\a.txt", I));
+    EXPECT_TRUE(IsInsideInstallFolder("d:\\qor财务\\SYS\\", I));
+    EXPECT_TRUE(IsInsideInstallFolder(I, I));
+    EXPECT_FALSE(IsInsideInstallFolder("D:\\QOR财务", I));
+    EXPECT_FALSE(IsInsideInstallFolder("D:\\QOR财务2\\a.txt", I));
+    EXPECT_FALSE(IsInsideInstallFolder("C:\\Windows\\win.ini", I));
+    EXPECT_FALSE(IsInsideInstallFolder("D:\\QOR财务\\..\\x.txt", I));
+    EXPECT_FALSE(IsInsideInstallFolder("D:\\QOR财务\\SYS/../../x.txt", I));
+    EXPECT_FALSE(IsInsideInstallFolder("D:\\QOR财务\\.. \\x.txt", I));
+    EXPECT_FALSE(IsInsideInstallFolder("\\\\?\\D:\\QOR财务\\a.txt", I));
+    EXPECT_FALSE(IsInsideInstallFolder("a.txt", ""));
+}
+
+}  // namespace
+}  // namespace qor

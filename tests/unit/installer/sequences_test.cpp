@@ -1,0 +1,289 @@
+// The install and uninstall sequences against the fakes: what they write, start, show and
+// remove, in which order, and what they leave alone.
+#include <gtest/gtest.h>
+
+#include "installer/install_record.h"
+#include "installer/package/package.h"
+#include "installer/sequences.h"
+#include "installer_fakes.h"
+
+namespace qor {
+namespace {
+
+using installer::Answer;
+using installer::InstallOutcome;
+using installer::MessageKind;
+using installer::UninstallOutcome;
+
+const std::string I = "D:\\X\\";
+const std::string kProduct = "QOR中小企业财务软件";
+const std::string kDesktopLink = "C:\\Users\\user\\Desktop\\QOR中小企业财务软件.lnk";
+const std::string kMenu = "C:\\ProgramData\\Programs\\QOR中小企业财务软件\\";
+
+class SequenceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        files.AddFolder("D:\\X");
+        files.AddFolder("C:\\Users\\user\\Desktop");
+        files.AddFolder("C:\\ProgramData\\Programs");
+        files.AddFile("E:\\Downloads\\setup.exe",
+                      "MZ" + std::string(8, '\0') + package::HeaderLine(2, 3) + "ext" + package::HeaderLine(3, 3) + "arc");
+    }
+    InstallOutcome Install(const std::string& path = I) { return installer::RunInstall(platform, views, path); }
+    UninstallOutcome Uninstall(bool wholeFolder, const std::string& path = I) {
+        return installer::RunUninstall(platform, views, path, wholeFolder);
+    }
+
+    testing::FakeFileStore files;
+    testing::FakeSystem system;
+    testing::FakeManagement wmi;
+    testing::FakeRunner runner{files};
+    testing::FakeShell shell{files};
+    testing::FakeViews views;
+    installer::InstallerPlatform platform{files, system, wmi, runner, shell, "E:\\Downloads", "setup"};
+};
+
+TEST_F(SequenceTest, InstallExtractsRecordsRegistersAndMakesTheShortcuts) {
+    ASSERT_EQ(Install(), InstallOutcome::Installed);
+    EXPECT_EQ(files.files[I + "QOR_SETUP.exe"], files.files["E:\\Downloads\\setup.exe"]);
+    EXPECT_EQ(files.files[I + "UnRAR.exe"], "ext");
+    EXPECT_EQ(files.files[I + "QOR_SETUP.rar"], "arc");
+    EXPECT_EQ(files.files[I + "a.txt"], "A");
+    EXPECT_EQ(files.files[I + "SYS\\b.txt"], "B");
+    EXPECT_FALSE(files.FolderExists(I + "QOR_SETUP_TEMP"));
+    EXPECT_EQ(files.files[I + "uninstall.inf"],
+              "D:\\X\\\r\nD:\\X\\a.txt\r\nD:\\X\\SYS\\\r\nD:\\X\\SYS\\b.txt\r\nD:\\X\\QOR_SETUP.rar\r\n"
+              "D:\\X\\QOR_UPDATE.LOG\r\nD:\\X\\QOR_UPDATE.rar\r\nD:\\X\\QOR_UPDATE.exe\r\nD:\\X\\SYS\\pcinf.txt\r\n"
+              "D:\\X\\SYS\\usrinf.txt\r\nD:\\X\\SYS\\setinf.txt\r\n");
+
+    const std::string k = "reg add HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kProduct;
+    EXPECT_EQ(runner.Commands(),
+              (std::vector<std::string>{
+                  "\"D:\\X\\\\UnRAR.exe\" x -o+ \"D:\\X\\\\QOR_SETUP.rar\" \"D:\\X\\QOR_SETUP_TEMP\\\"",
+                  "\"D:\\X\\\\UnRAR.exe\" x -o+ \"D:\\X\\\\QOR_SETUP.rar\" \"D:\\X\\\"",
+                  k + " /v DisplayIcon /t REG_SZ /d \"D:\\X\\qor.ico\" /f",
+                  k + " /v DisplayName /t REG_SZ /d QOR中小企业财务软件 /f",
+                  k + " /v DisplayVersion /t REG_SZ /d 6.01 /f",
+                  k + " /v Publisher /t REG_SZ /d QORsoft /f",
+                  k + " /v UninstallString /t REG_SZ /d \"D:\\X\\QOR_SETUP.exe /u\" /f",
+              }));
+    for (const auto& s : runner.started) EXPECT_EQ(s.style, WindowStyle::Hidden);
+    EXPECT_EQ(runner.waited, (std::vector<uint32_t>{101, 102}));  // only the extractor is awaited
+
+    ASSERT_EQ(shell.links.size(), 3u);
+    EXPECT_EQ(shell.links[kDesktopLink].target, I + "QOR.exe");
+    EXPECT_EQ(shell.links[kMenu + kProduct + ".lnk"].target, I + "QOR.exe");
+    EXPECT_EQ(shell.links[kMenu + "卸载 " + kProduct + ".lnk"].target, I + "QOR_SETUP.exe");
+    EXPECT_EQ(shell.links[kMenu + "卸载 " + kProduct + ".lnk"].arguments, "/u");
+    EXPECT_EQ(shell.links[kMenu + kProduct + ".lnk"].arguments, "");
+
+    EXPECT_EQ(views.calls, (std::vector<std::string>{
+                               "status 正在释放文件...", "progress 0/1", "disable start", "progress 1/2",
+                               "status 正在安装(请不要关闭本窗口)...", "disable cancel", "status 安装完成！", "progress 1/1",
+                               "finish QOR中小企业财务软件  已经成功的安装到您的计算机。|运行  QOR中小企业财务软件"}));
+    EXPECT_EQ(wmi.queries, (std::vector<std::string>{"SELECT * FROM Win32_Process WHERE Name='excel.exe'"}));
+}
+
+TEST_F(SequenceTest, ExcelRunningOrAMissingDriveStopsBeforeAnythingIsTouched) {
+    wmi.answers["SELECT * FROM Win32_Process WHERE Name='excel.exe'"] = {true, {"EXCEL.EXE"}};
+    auto before = files.files;
+    EXPECT_EQ(Install(), InstallOutcome::ExcelRunning);
+    ASSERT_EQ(views.messages.size(), 1u);
+    EXPECT_EQ(views.messages[0].text, "QOR安装程序检测到Excel正在运行！\r\n\r\n如果您已经打开Excel表格，请关闭后再尝试安装...");
+    EXPECT_EQ(views.messages[0].title, "提示");
+    EXPECT_EQ(views.messages[0].kind, MessageKind::Information);
+
+    wmi.answers.clear();
+    EXPECT_EQ(Install("E:\\Y\\"), InstallOutcome::DriveMissing);
+    EXPECT_EQ(views.messages[1].text, "磁盘E:不存在！\r\n请重新选择安装路径。");
+    EXPECT_EQ(views.messages[1].title, "错误");
+    EXPECT_EQ(views.messages[1].kind, MessageKind::Critical);
+    EXPECT_EQ(files.files, before);
+    EXPECT_TRUE(runner.started.empty());
+    EXPECT_EQ(views.calls, (std::vector<std::string>{"message 提示", "message 错误"}));
+}
+
+TEST_F(SequenceTest, FailuresUpToTheSecondExtractionEndInTheInstallError) {
+    // A package without the extractor's record: the extractor cannot be started.
+    files.files["E:\\Downloads\\setup.exe"] = "MZ" + std::string(4, '\0') + package::HeaderLine(3, 3) + "arc";
+    EXPECT_EQ(Install(), InstallOutcome::Failed);
+    ASSERT_EQ(views.messages.size(), 1u);
+    EXPECT_EQ(views.messages[0].text, "安装过程发生错误！\r\n请重试！");
+    EXPECT_EQ(views.messages[0].title, "错误");
+    EXPECT_EQ(std::vector<std::string>(views.calls.end() - 4, views.calls.end()),
+              (std::vector<std::string>{"message 错误", "hide progress", "enable start", "enable cancel"}));
+    EXPECT_FALSE(files.files.count(I + "uninstall.inf"));
+    EXPECT_TRUE(shell.links.empty());
+    EXPECT_EQ(runner.started.size(), 2u);  // both extractor starts tried, no registry command
+    // The scratch folder of the failed attempt stays; the next attempt takes the next one.
+    EXPECT_TRUE(files.FolderExists(I + "QOR_SETUP_TEMP"));
+    files.AddFolder(I + "QOR_SETUP_TEMP1");
+    files.files["E:\\Downloads\\setup.exe"] =
+        "MZ" + std::string(4, '\0') + package::HeaderLine(2, 3) + "ext" + package::HeaderLine(3, 3) + "arc";
+    runner.started.clear();
+    ASSERT_EQ(Install(), InstallOutcome::Installed);
+    EXPECT_EQ(runner.started[0].command,
+              "\"D:\\X\\\\UnRAR.exe\" x -o+ \"D:\\X\\\\QOR_SETUP.rar\" \"D:\\X\\QOR_SETUP_TEMP2\\\"");
+    EXPECT_EQ(files.files[I + "uninstall.inf"].find("QOR_SETUP_TEMP"), std::string::npos);
+    EXPECT_TRUE(files.FolderExists(I + "QOR_SETUP_TEMP"));
+    EXPECT_FALSE(files.FolderExists(I + "QOR_SETUP_TEMP2"));
+}
+
+TEST_F(SequenceTest, AFolderWhoseParentIsMissingEndsInTheInstallError) {
+    EXPECT_EQ(Install("D:\\No\\Such\\"), InstallOutcome::Failed);
+    EXPECT_EQ(views.messages.back().text, "安装过程发生错误！\r\n请重试！");
+}
+
+TEST_F(SequenceTest, RepairCopiesOntoItselfUnnoticedAndReinstalls) {
+    files.files[I + "QOR_SETUP.exe"] = files.files["E:\\Downloads\\setup.exe"];
+    files.files[I + "SYS\\usrinf.txt"] = "user state";
+    platform.programFolder = "D:\\X";
+    platform.programBaseName = "QOR_SETUP";
+    EXPECT_EQ(Install(), InstallOutcome::Installed);
+    EXPECT_EQ(files.files[I + "SYS\\usrinf.txt"], "user state");
+    EXPECT_EQ(files.files[I + "UnRAR.exe"], "ext");
+}
+
+// An installed tree as the install leaves it.
+class UninstallTest : public SequenceTest {
+protected:
+    void SetUp() override {
+        SequenceTest::SetUp();
+        ASSERT_EQ(Install(), InstallOutcome::Installed);
+        files.AddFile(I + "SYS\\setinf.txt", "settings");
+        files.AddFile(I + "用户账套.qorb", "user");
+        runner.started.clear();
+        views.calls.clear();
+        views.messages.clear();
+        files.deleted.clear();
+    }
+};
+
+TEST_F(UninstallTest, RemovesWhatTheRecordListsBackwardsAndKeepsEverythingElse) {
+    EXPECT_EQ(Uninstall(false), UninstallOutcome::Removed);
+    for (const char* name : {"a.txt", "SYS\\b.txt", "SYS\\setinf.txt", "QOR_SETUP.rar", "uninstall.inf"})
+        EXPECT_FALSE(files.files.count(I + name)) << name;
+    EXPECT_FALSE(files.FolderExists(I + "SYS"));
+    EXPECT_EQ(files.files[I + "用户账套.qorb"], "user");
+    EXPECT_TRUE(files.files.count(I + "QOR_SETUP.exe"));
+    EXPECT_TRUE(files.FolderExists(I));
+    // Backwards: the fixed lines first, the folder's files before the folder; the record last.
+    EXPECT_EQ(files.deleted, (std::vector<std::string>{I + "SYS\\setinf.txt", I + "QOR_SETUP.rar", I + "SYS\\b.txt",
+                                                       I + "a.txt", kDesktopLink, kMenu + kProduct + ".lnk",
+                                                       kMenu + "卸载 " + kProduct + ".lnk", I + "uninstall.inf"}));
+    EXPECT_TRUE(shell.links.size() == 3 && !files.files.count(kDesktopLink));
+    EXPECT_FALSE(files.FolderExists(kMenu));
+
+    EXPECT_EQ(runner.Commands(),
+              (std::vector<std::string>{
+                  "reg delete HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kProduct + " /f",
+                  "reg delete HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
+                      kProduct + " /f",
+                  "cmd /c timeout /t 3 & del \"D:\\X\\setup.exe\"",
+                  "cmd /c timeout /t 4 & rd \"D:\\X\\\"",
+              }));
+    for (const auto& s : runner.started) EXPECT_EQ(s.style, WindowStyle::Hidden);
+    EXPECT_TRUE(runner.waited.empty() || runner.waited.size() == 2);  // nothing awaited here
+
+    // 12 items: 11 lines and the empty one after the last CR LF, each counted.
+    ASSERT_EQ(views.messages.size(), 2u);
+    EXPECT_EQ(views.messages[0].text, "是否确定要卸载\r\nQOR中小企业财务软件？");
+    EXPECT_EQ(views.messages[0].title, "询问");
+    EXPECT_EQ(views.messages[0].kind, MessageKind::OkCancel);
+    EXPECT_EQ(views.messages[1].text, "QOR中小企业财务软件 已经成功的从您的计算机中移除。");
+    EXPECT_EQ(views.messages[1].kind, MessageKind::Information);
+    EXPECT_EQ(views.calls[1], "status 正在卸载，请稍等...");
+    EXPECT_EQ(views.calls[3], "status 正在卸载，请稍等...8%");
+    EXPECT_EQ(views.calls[4], "progress 1/12");
+    EXPECT_EQ(views.calls[25], "status 正在卸载，请稍等...100%");
+    EXPECT_EQ(views.calls[26], "progress 12/12");
+    EXPECT_EQ(views.calls[27], "status 卸载完成！");
+}
+
+TEST_F(UninstallTest, LinesOutsideTheInstallFolderAreNeverActedOn) {
+    files.AddFile("C:\\Windows\\win.ini", "system");
+    files.AddFile("D:\\Other\\keep.txt", "other");
+    files.AddFile(I + "a.txt", "A");
+    files.files[I + "uninstall.inf"] = "C:\\Windows\\win.ini\r\nD:\\X\\..\\Other\\keep.txt\r\nD:\\Other\\\r\n"
+                                       "D:\\X\\a.txt\r\nD:\\X\\a.txt\r\nno separator\r\nD:\\X\\uninstall.inf\r\n";
+    EXPECT_EQ(Uninstall(false), UninstallOutcome::Removed);
+    EXPECT_EQ(files.files["C:\\Windows\\win.ini"], "system");
+    EXPECT_EQ(files.files["D:\\Other\\keep.txt"], "other");
+    EXPECT_TRUE(files.FolderExists("D:\\Other"));
+    EXPECT_FALSE(files.files.count(I + "a.txt"));
+    EXPECT_EQ(views.messages.size(), 2u);  // the second mention is simply gone, without a question
+}
+
+TEST_F(UninstallTest, LockedFileAnsweredNoAbandonsWithTheEntryAndShortcutsInPlace) {
+    files.undeletable.insert(I + "a.txt");
+    views.answers = {Answer::Ok, Answer::No};
+    EXPECT_EQ(Uninstall(false), UninstallOutcome::Abandoned);
+    ASSERT_EQ(views.messages.size(), 2u);
+    EXPECT_EQ(views.messages[1].text,
+              "不能删除文件：\r\nD:\\X\\a.txt\r\n该文件可能正被某些应用程序占用。\r\n\r\n是否忽略并继续卸载？");
+    EXPECT_EQ(views.messages[1].title, "提示");
+    EXPECT_EQ(views.messages[1].kind, MessageKind::YesNo);
+    EXPECT_EQ(views.calls.back(), "hide progress");
+    EXPECT_TRUE(runner.started.empty());
+    EXPECT_TRUE(files.files.count(I + "uninstall.inf"));
+    EXPECT_TRUE(files.files.count(kDesktopLink));
+    EXPECT_TRUE(files.files.count(I + "SYS\\b.txt") == 0 && files.files.count(I + "a.txt"));
+
+    // "Yes" goes on.
+    views.messages.clear();
+    views.answers = {Answer::Ok, Answer::Yes};
+    EXPECT_EQ(Uninstall(false), UninstallOutcome::Removed);
+    EXPECT_TRUE(files.files.count(I + "a.txt"));
+    EXPECT_FALSE(files.files.count(I + "uninstall.inf"));
+}
+
+TEST_F(UninstallTest, CancelOrAMissingRecordRemovesNothing) {
+    auto before = files.files;
+    views.answers = {Answer::Cancel};
+    EXPECT_EQ(Uninstall(true), UninstallOutcome::Cancelled);
+    EXPECT_EQ(files.files, before);
+    files.files.erase(I + "uninstall.inf");
+    before = files.files;
+    EXPECT_EQ(Uninstall(true), UninstallOutcome::RecordMissing);
+    EXPECT_EQ(views.messages.back().text, "未找到卸载信息文件uninstall.inf！\r\nQOR中小企业财务软件 可能已经被删除。");
+    EXPECT_EQ(views.messages.back().title, "错误");
+    EXPECT_EQ(files.files, before);
+    EXPECT_TRUE(runner.started.empty());
+}
+
+TEST_F(UninstallTest, WholeFolderRemovesEverythingVisibleButTheRecordAndTheUninstaller) {
+    files.AddFile(I + "导出\\表.xls", "x");
+    files.AddFile(I + "secret.dat", "h");
+    files.hidden.insert(I + "secret.dat");
+    EXPECT_EQ(Uninstall(true), UninstallOutcome::Removed);
+    EXPECT_FALSE(files.files.count(I + "用户账套.qorb"));
+    EXPECT_FALSE(files.FolderExists(I + "导出"));
+    EXPECT_TRUE(files.files.count(I + "secret.dat"));
+    EXPECT_TRUE(files.files.count(I + "QOR_SETUP.exe"));
+    EXPECT_FALSE(files.files.count(I + "uninstall.inf"));  // removed after the loop
+}
+
+TEST_F(UninstallTest, WholeFolderRemovalIsRefusedForRootsAndOwnedFolders) {
+    for (const std::string path : {"D:\\\\", "D:\\", "C:\\Users\\user\\Documents\\", "c:\\program files\\",
+                                   "C:\\Users\\", "C:\\", "\\\\server\\share\\", "C:\\Users\\user\\"}) {
+        files.AddFile(path + "uninstall.inf", "");
+        views.messages.clear();
+        auto before = files.files;
+        EXPECT_EQ(Uninstall(true, path), UninstallOutcome::Refused) << path;
+        ASSERT_EQ(views.messages.size(), 1u);
+        EXPECT_EQ(views.messages[0].title, "错误");
+        EXPECT_EQ(files.files, before);
+    }
+    EXPECT_TRUE(runner.started.empty());
+    // A folder inside an owned folder is the program's own.
+    views.messages.clear();
+    files.AddFile("C:\\Program Files\\QOR\\uninstall.inf", "C:\\Program Files\\QOR\\x.txt\r\n");
+    EXPECT_EQ(Uninstall(true, "C:\\Program Files\\QOR\\"), UninstallOutcome::Removed);
+    // Without the tick the record alone decides, also at a drive root.
+    files.AddFile("D:\\uninstall.inf", "D:\\\\a.txt\r\n");
+    files.AddFile("D:\\\\a.txt", "a");
+    EXPECT_EQ(Uninstall(false, "D:\\\\"), UninstallOutcome::Removed);
+}
+
+}  // namespace
+}  // namespace qor

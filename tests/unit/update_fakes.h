@@ -1,0 +1,177 @@
+// Scripted stand-ins for the updater's interfaces (HTTP transfer, window, program shell, program
+// starts), for the host unit tests.
+#pragma once
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "launcher/startup.h"
+#include "platform/http_session.h"
+#include "platform/program_runner.h"
+#include "updater/updater.h"
+
+namespace qor::testing {
+
+// An HTTP server answering by object path; every call is recorded in `calls`.
+class FakeHttp : public HttpSession {
+public:
+    struct Response {
+        std::string status = "200";
+        std::string contentLength;  // empty: no Content-Length in the head
+        std::string body;
+        size_t failReadAt = std::string::npos;  // a read starting at this offset fails
+    };
+    std::map<std::string, Response> responses;  // by path; other paths get 404
+    bool connected = true, reachable = true, opens = true, connects = true, sends = true;
+    std::vector<std::string> calls;
+    std::vector<std::string> headers;
+    std::vector<std::string> paths;
+    int reads = 0;
+
+    // A complete 200 answer with the right Content-Length.
+    void Serve(const std::string& path, const std::string& body) {
+        responses[path] = Response{"200", std::to_string(body.size()), body};
+    }
+
+    bool IsConnected() override { calls.push_back("connected"); return connected; }
+    bool IsInternetReachable() override { calls.push_back("probe"); return reachable; }
+    bool Open(const std::string& agent) override { calls.push_back("open " + agent); return opens; }
+    // As with the real functions, an empty server name gives no connection.
+    bool Connect(const std::string& host) override {
+        calls.push_back("connect " + host);
+        return connects && !host.empty();
+    }
+    bool OpenRequest(const std::string& path) override {
+        calls.push_back("request " + path);
+        paths.push_back(path);
+        current_ = path;
+        offset_ = 0;
+        return true;
+    }
+    void AddHeader(const std::string& line) override { headers.push_back(line); }
+    bool Send() override { calls.push_back("send"); return sends; }
+    std::string QueryInfo(HttpInfo level) override {
+        const Response r = Current();
+        return level == HttpInfo::StatusCode ? r.status : r.contentLength;
+    }
+    bool Read(char* buffer, uint32_t size, uint32_t& got) override {
+        ++reads;
+        const Response r = Current();
+        got = 0;
+        if (offset_ == r.failReadAt) return false;
+        const size_t n = std::min<size_t>(size, r.body.size() - std::min(offset_, r.body.size()));
+        r.body.copy(buffer, n, offset_);
+        offset_ += n;
+        got = static_cast<uint32_t>(n);
+        return true;
+    }
+    void Close() override { calls.push_back("close"); }
+
+private:
+    Response Current() const {
+        auto it = responses.find(current_);
+        return it == responses.end() ? Response{"404", "0", "", std::string::npos} : it->second;
+    }
+    std::string current_;
+    size_t offset_ = 0;
+};
+
+// The updater's window, remembered as plain values.
+class FakeWindow : public UpdaterWindow {
+public:
+    std::string headline, notes, status;
+    std::vector<std::string> statuses;
+    int barWidth = -1;
+    bool installShown = false, busy = false, shown = false;
+    bool installEnabled = true, onlineEnabled = true, giveUpEnabled = true;
+    int pumps = 0;
+
+    void SetHeadline(const std::string& t) override { headline = t; }
+    void SetNotes(const std::string& t) override { notes = t; }
+    void ShowInstallButton(bool install) override { installShown = install; }
+    void SetBusy(bool b) override {
+        busy = b;
+        if (b) barWidth = 0;
+    }
+    void EnableButton(UpdaterButton b, bool e) override {
+        (b == UpdaterButton::Install ? installEnabled : b == UpdaterButton::Online ? onlineEnabled : giveUpEnabled) = e;
+    }
+    void Show() override { shown = true; }
+    void ShowStatus(const std::string& t) override {
+        status = t;
+        statuses.push_back(t);
+    }
+    int StatusWidth() override { return 6765; }
+    void ShowProgressWidth(int twips) override { barWidth = twips; }
+    void PumpMessages() override { ++pumps; }
+};
+
+// The updater's shell: scripted arguments and answers, recorded messages.
+class FakeUpdaterShell : public UpdaterShell {
+public:
+    std::string folder = "C:\\QOR", arguments;
+    bool anotherInstance = false;
+    bool answerYes = true, answerOk = true;
+    std::vector<std::string> messages;  // "I:" or "E:" + text, and "Q:" + text for questions
+
+    bool AnotherInstanceRunning() override { return anotherInstance; }
+    std::string ProgramFolder() override { return folder; }
+    std::string CommandArguments() override { return arguments; }
+    void ShowMessage(const std::string& text, UpdaterIcon icon) override {
+        messages.push_back((icon == UpdaterIcon::Critical ? "E:" : "I:") + text);
+    }
+    bool AskYesNo(const std::string& text) override {
+        messages.push_back("Q:" + text);
+        return answerYes;
+    }
+    bool AskOkCancel(const std::string& text) override {
+        messages.push_back("Q:" + text);
+        return answerOk;
+    }
+};
+
+// Program starts recorded; `onStart` lets a test play the started program (the extractor).
+class FakeRunner : public ProgramRunner {
+public:
+    struct Started {
+        std::string commandLine;
+        WindowStyle style;
+    };
+    std::vector<Started> started;
+    std::vector<uint32_t> waited;
+    uint32_t nextPid = 100;
+    std::function<void(const std::string&)> onStart;
+
+    uint32_t Start(const std::string& commandLine, WindowStyle style) override {
+        started.push_back({commandLine, style});
+        if (onStart) onStart(commandLine);
+        return nextPid == 0 ? 0 : nextPid++;
+    }
+    bool WaitForExit(uint32_t pid) override {
+        waited.push_back(pid);
+        return pid != 0;
+    }
+};
+
+// The launcher's shell for the hand-off: only message pumping matters there.
+class FakeLauncherShell : public LauncherShell {
+public:
+    int pumps = 0;
+    bool AnotherInstanceRunning() override { return false; }
+    std::string ProgramFolder() override { return "C:\\QOR"; }
+    std::string CommandArguments() override { return ""; }
+    FileVersionParts ProgramVersion() override { return {}; }
+    void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
+    void ShowSecurityNotice(const std::string&) override {}
+    void ShowAssociationNotice(const std::string&) override {}
+    void ShowConfigurationNotice(const std::string&) override {}
+    void ShowSplash(const std::string&) override {}
+    void MakeSplashTopmost() override {}
+    void ShowStage(const std::string&) override {}
+    void PumpMessages() override { ++pumps; }
+};
+
+}  // namespace qor::testing

@@ -1,0 +1,145 @@
+// The update cycle's portable rules: log lines, version order, URL splitting, size and progress
+// texts, the announced length and the edition code.
+#include <gtest/gtest.h>
+
+#include "core/update_rules.h"
+
+namespace qor {
+namespace {
+
+TEST(UpdateLog, ThreeLinesGiveVersionNotesAndPackageLine) {
+    const UpdateLogLines log = ParseUpdateLog("6.02\r\nA\r\nhttp://h/p.rar");
+    EXPECT_EQ(log.version, "6.02");
+    EXPECT_EQ(log.notes, "\r\nA\r\n");
+    EXPECT_EQ(log.lastLine, "http://h/p.rar");
+    EXPECT_TRUE(IsValidServerLog(log));
+    EXPECT_FALSE(IsCompletedDownloadLog(log));
+
+    const UpdateLogLines marked = ParseUpdateLog(std::string("6.02\r\nA\r\nhttp://h/p.rar") + kDownloadCompleteMarker);
+    EXPECT_EQ(marked.lastLine, "http://h/p.rar  ! DOWNLOAD COMPLETE");
+    EXPECT_TRUE(IsCompletedDownloadLog(marked));
+}
+
+TEST(UpdateLog, EdgeCasesOfTheLines) {
+    // Two lines: notes of exactly CR LF.
+    EXPECT_EQ(ParseUpdateLog("6.02\r\nhttp://h/p").notes, "\r\n");
+    // A final CR LF leaves an empty last line: neither valid nor complete.
+    const UpdateLogLines trailing = ParseUpdateLog("6.02\r\nhttp://h/p  ! DOWNLOAD COMPLETE\r\n");
+    EXPECT_EQ(trailing.lastLine, "");
+    EXPECT_FALSE(IsValidServerLog(trailing));
+    EXPECT_FALSE(IsCompletedDownloadLog(trailing));
+    // Small letters, an empty first line, a marker on another line: not complete.
+    EXPECT_FALSE(IsCompletedDownloadLog(ParseUpdateLog("6.02\r\nu  ! download complete")));
+    EXPECT_FALSE(IsCompletedDownloadLog(ParseUpdateLog("\r\nu  ! DOWNLOAD COMPLETE")));
+    EXPECT_FALSE(IsCompletedDownloadLog(ParseUpdateLog("6.02\r\nx  ! DOWNLOAD COMPLETE\r\nu")));
+    // A lone CR or LF is part of a line.
+    EXPECT_EQ(ParseUpdateLog("6.02\nx\r\nu").version, "6.02\nx");
+    // Empty and one-line logs are never usable, whatever they hold.
+    for (const char* text : {"", "6.02", "6.02  ! DOWNLOAD COMPLETE"}) {
+        const UpdateLogLines log = ParseUpdateLog(text);
+        EXPECT_FALSE(IsValidServerLog(log)) << text;
+        EXPECT_FALSE(IsCompletedDownloadLog(log)) << text;
+        EXPECT_EQ(log.notes, "") << text;
+    }
+    // Chinese notes keep their text.
+    EXPECT_EQ(ParseUpdateLog("6.02\r\n修正了报表\r\n\r\nu").notes, "\r\n修正了报表\r\n\r\n");
+}
+
+TEST(VersionOrder, OneDigitMajorIsPaddedThenTextIsCompared) {
+    EXPECT_TRUE(IsNewerVersion("6.02", "6.01"));
+    EXPECT_TRUE(IsNewerVersion("10.01", "6.01"));
+    EXPECT_TRUE(IsNewerVersion("10.00", "9.05"));
+    EXPECT_TRUE(IsNewerVersion("6.1", "6.09"));
+    EXPECT_TRUE(IsNewerVersion("6.01.02", "6.01"));
+    EXPECT_TRUE(IsNewerVersion("6.02", "6.01.06"));
+    EXPECT_FALSE(IsNewerVersion("6.01", "6.01"));
+    EXPECT_FALSE(IsNewerVersion("6.01", "6.01.03"));
+    EXPECT_FALSE(IsNewerVersion("6.01", "6.02"));
+    EXPECT_FALSE(IsNewerVersion("9.05", "10.00"));
+    // Anything sorts after the missing version "0.00"; an empty text is never newer.
+    EXPECT_TRUE(IsNewerVersion("6.01", "0.00"));
+    EXPECT_FALSE(IsNewerVersion("", "0.00"));
+    // A text without "." is not padded.
+    EXPECT_TRUE(IsNewerVersion("7", "10.00"));
+}
+
+TEST(Url, HostAndPath) {
+    EXPECT_EQ(GetUrlHost("http://update.example.cn/QOR_BIZACC_UPDATE_LOG.txt"), "update.example.cn");
+    EXPECT_EQ(GetUrlPath("http://update.example.cn/QOR_BIZACC_UPDATE_LOG.txt", "update.example.cn"),
+              "/QOR_BIZACC_UPDATE_LOG.txt");
+    EXPECT_EQ(GetUrlHost("http://127.0.0.1:8080/a/b.rar"), "127.0.0.1:8080");
+    EXPECT_EQ(GetUrlHost("http://host"), "host");
+    EXPECT_EQ(GetUrlPath("http://host", "host"), "");
+    EXPECT_EQ(GetUrlHost(""), "");
+    EXPECT_EQ(GetUrlHost("https://host/a"), "");
+    EXPECT_EQ(GetUrlHost("host/a"), "");
+    EXPECT_EQ(GetUrlHost("HTTP://host/a"), "");
+    EXPECT_EQ(GetUrlPath("http://host/a", ""), "");
+    EXPECT_EQ(GetUrlPath("http://host/a", "other"), "");
+    // Only the piece after the first occurrence counts.
+    EXPECT_EQ(GetUrlPath("http://h/a/h/b", "h"), "/a/");
+    EXPECT_EQ(GetUrlPath("http://tp/a", "tp"), "/a");
+}
+
+TEST(Sizes, ByteKilobyteAndMegabyteTexts) {
+    EXPECT_EQ(FormatByteSize(0), "0B");
+    EXPECT_EQ(FormatByteSize(512), "512B");
+    EXPECT_EQ(FormatByteSize(1023), "1023B");
+    EXPECT_EQ(FormatByteSize(1024), "1KB");
+    EXPECT_EQ(FormatByteSize(1536), "2KB");
+    EXPECT_EQ(FormatByteSize(2048), "2KB");
+    EXPECT_EQ(FormatByteSize(2560), "2KB");  // half to even
+    EXPECT_EQ(FormatByteSize(3584), "4KB");
+    EXPECT_EQ(FormatByteSize(1048575), "1024KB");
+    EXPECT_EQ(FormatByteSize(1048576), "1.00M");
+    EXPECT_EQ(FormatByteSize(1572864), "1.50M");
+    EXPECT_EQ(FormatByteSize(3145728), "3.00M");
+    EXPECT_EQ(FormatByteSize(2147483647), "2048.00M");
+    // 1.125 MiB lies halfway between 1.12 and 1.13: to the even neighbour.
+    EXPECT_EQ(FormatByteSize(1179648), "1.12M");
+    EXPECT_EQ(FormatByteSize(1200291), "1.14M");  // 1.1447 rounds down
+    EXPECT_EQ(FormatByteSize(-5), "-5B");
+}
+
+TEST(Progress, TextAndBar) {
+    EXPECT_EQ(DownloadProgressText(1536, 3145728), "正在下载升级包： 2KB/3.00M    0%");
+    EXPECT_EQ(DownloadProgressText(1024, 2048), "正在下载升级包： 1KB/2KB    50%");
+    EXPECT_EQ(DownloadProgressText(2048, 2048), "正在下载升级包： 2KB/2KB    100%");
+    EXPECT_EQ(DownloadProgressText(10, 0), "正在下载升级包： 10B/0B    0%");
+    EXPECT_EQ(ProgressBarWidth(6765, 0, 100), 0);
+    EXPECT_EQ(ProgressBarWidth(6765, 50, 100), 3352);
+    EXPECT_EQ(ProgressBarWidth(6765, 100, 100), 6705);
+    EXPECT_EQ(ProgressBarWidth(6765, 10, 0), 0);
+    EXPECT_EQ(ProgressBarWidth(6765, 200, 100), 6705);
+}
+
+TEST(ContentLength, LeadingNumberRounded) {
+    EXPECT_EQ(ParseContentLength("3145728"), 3145728);
+    EXPECT_EQ(ParseContentLength(" 12abc"), 12);
+    EXPECT_EQ(ParseContentLength(""), 0);
+    EXPECT_EQ(ParseContentLength("abc"), 0);
+    EXPECT_EQ(ParseContentLength("2.5"), 2);
+    EXPECT_EQ(ParseContentLength("3.5"), 4);
+    EXPECT_EQ(ParseContentLength("2.51"), 3);
+    EXPECT_EQ(ParseContentLength("-7"), -7);
+    EXPECT_EQ(ParseContentLength("2147483647"), 2147483647);
+    EXPECT_EQ(ParseContentLength("2147483648"), 0);
+    EXPECT_EQ(ParseContentLength("99999999999999999999999"), 0);
+    EXPECT_TRUE(IsAcceptedStatus("200"));
+    EXPECT_TRUE(IsAcceptedStatus("206"));
+    EXPECT_FALSE(IsAcceptedStatus("404"));
+    EXPECT_FALSE(IsAcceptedStatus(""));
+}
+
+TEST(Edition, SecondFieldOfTheLastMatchingName) {
+    EXPECT_EQ(EditionCodeFromNames({"QOR.exe", "QOR_BIZACC_6.01", "UnRAR.exe"}), "BIZACC");
+    EXPECT_EQ(EditionCodeFromNames({"qor_home_6.01.xls"}), "home");
+    EXPECT_EQ(EditionCodeFromNames({"QOR_A_1", "QOR_UPDATE.exe", "QOR_B_2"}), "B");
+    EXPECT_EQ(EditionCodeFromNames({"QOR.exe", "QOR_UPDATE.exe", "QOR_UPDATE.LOG"}), "");
+    EXPECT_EQ(EditionCodeFromNames({}), "");
+    EXPECT_EQ(ServerUpdateLogUrl("127.0.0.1", "BIZACC"), "http://127.0.0.1/QOR_BIZACC_UPDATE_LOG.txt");
+    EXPECT_EQ(ServerUpdateLogUrl("h", ""), "http://h/QOR__UPDATE_LOG.txt");
+}
+
+}  // namespace
+}  // namespace qor

@@ -1,0 +1,320 @@
+// The updater's start-up decision and its buttons, against scripted fakes.
+#include <gtest/gtest.h>
+
+#include "core/update_rules.h"
+#include "tests/unit/fakes.h"
+#include "tests/unit/update_fakes.h"
+#include "updater/update_log.h"
+#include "updater/updater.h"
+
+namespace qor {
+namespace {
+
+using namespace qor::testing;
+
+const std::string kApp = "C:\\QOR";
+const std::string kLog = "C:\\QOR\\QOR_UPDATE.LOG";
+const std::string kPackage = "C:\\QOR\\QOR_UPDATE.rar";
+const std::string kLauncher = "C:\\QOR\\QOR.exe";
+const std::string kServerLog = "6.02\r\n修正报表\r\nhttp://127.0.0.1/pkg/QOR_UPDATE.rar";
+const std::string kExtract = "\"C:\\QOR\\UnRAR.exe\" x -o+ \"C:\\QOR\\QOR_UPDATE.rar\" \"C:\\QOR\"";
+
+class Updater : public ::testing::Test {
+protected:
+    void SetUp() override {
+        files.AddFolder(kApp + "\\SYS");
+        files.AddFile(kLauncher, "launcher");
+        files.AddFile(kApp + "\\QOR_BIZACC_6.01", "workbook");
+        files.AddFile(kApp + "\\UnRAR.exe", "extractor");
+        system.versions[kLauncher] = {6, 1, 0, 6};
+        http.Serve("/QOR_BIZACC_UPDATE_LOG.txt", kServerLog);
+        http.Serve("/pkg/QOR_UPDATE.rar", "PACKAGE");
+    }
+    UpdaterNext Run(const std::string& arguments) {
+        shell.arguments = arguments;
+        return RunUpdater(p, "127.0.0.1", s);
+    }
+    void WaitingPackage(const std::string& version) {
+        files.AddFile(kLog, version + "\r\nnotes\r\nhttp://127.0.0.1/pkg/QOR_UPDATE.rar  ! DOWNLOAD COMPLETE");
+        files.AddFile(kPackage, "PACKAGE");
+    }
+    std::vector<std::string> Started() {
+        std::vector<std::string> lines;
+        for (const auto& st : runner.started) lines.push_back(st.commandLine);
+        return lines;
+    }
+
+    FakeUpdaterShell shell;
+    FakeWindow window;
+    FakeFileStore files;
+    FakeManagement wmi;
+    FakeSystem system;
+    FakeRunner runner;
+    FakeHttp http;
+    UpdaterPlatform p{shell, window, files, wmi, system, runner, http};
+    UpdaterState s;
+};
+
+TEST_F(Updater, SecondInstanceEndsSilentlyOnlyForTheLaunchersSwitches) {
+    shell.anotherInstance = true;
+    EXPECT_EQ(Run("/d"), UpdaterNext::EndProgram);
+    EXPECT_EQ(Run("/s"), UpdaterNext::EndProgram);
+    EXPECT_TRUE(shell.messages.empty());
+    EXPECT_EQ(Run(""), UpdaterNext::EndProgram);
+    EXPECT_EQ(Run("/D"), UpdaterNext::EndProgram);
+    EXPECT_EQ(shell.messages, (std::vector<std::string>{"I:QOR自动升级程序已经运行！", "I:QOR自动升级程序已经运行！"}));
+    EXPECT_TRUE(http.calls.empty());
+}
+
+TEST_F(Updater, WaitingNewerPackageOpensDownloadedModeForEveryArgument) {
+    WaitingPackage("6.02");
+    for (const char* arg : {"", "/d", "/s", "/x"}) {
+        window = FakeWindow();
+        EXPECT_EQ(Run(arg), UpdaterNext::KeepWindow) << arg;
+        EXPECT_TRUE(window.shown);
+        EXPECT_TRUE(window.installShown);
+        EXPECT_EQ(window.headline, "检测到已下载完成的新版本:6.02 [当前版本:6.01.06]");
+        EXPECT_EQ(window.notes, std::string(66, '-') + "\r\n6.02 更新：\r\n" + std::string(66, '-') + "\r\nnotes\r\n");
+    }
+    EXPECT_TRUE(http.calls.empty());
+}
+
+TEST_F(Updater, WaitingPackageNotNewerAsksTheServerOrEnds) {
+    WaitingPackage("6.01");
+    EXPECT_EQ(Run("/s"), UpdaterNext::EndProgram);
+    EXPECT_TRUE(http.calls.empty());
+    EXPECT_EQ(Run(""), UpdaterNext::KeepWindow);  // the server has 6.02
+    EXPECT_FALSE(window.installShown);
+    EXPECT_EQ(window.headline, "检测到QOR服务器上有新版本:6.02 [当前版本:6.01.06]");
+    EXPECT_EQ(http.paths, (std::vector<std::string>{"/QOR_BIZACC_UPDATE_LOG.txt"}));
+}
+
+TEST_F(Updater, InteractiveCheckReportsCurrentVersionOrUnreachableServer) {
+    system.versions[kLauncher] = {6, 2, 0, 0};
+    EXPECT_EQ(Run("/r"), UpdaterNext::EndProgram);
+    EXPECT_EQ(shell.messages.back(), "I:当前版本6.02已经是最新版！");
+    // The server's copy replaced the local log.
+    EXPECT_EQ(files.files[kLog], kServerLog);
+
+    http.responses.clear();
+    EXPECT_EQ(Run(""), UpdaterNext::EndProgram);
+    EXPECT_EQ(shell.messages.back(), "E:无法连接到服务器！");
+    EXPECT_EQ(s.newVersion, "");
+    EXPECT_EQ(s.packageUrl, "");
+
+    // A log ending in CR LF is no valid server log.
+    http.Serve("/QOR_BIZACC_UPDATE_LOG.txt", kServerLog + "\r\n");
+    EXPECT_EQ(Run(""), UpdaterNext::EndProgram);
+    EXPECT_EQ(shell.messages.back(), "E:无法连接到服务器！");
+}
+
+TEST_F(Updater, MissingLauncherCountsAsVersionZero) {
+    files.files.erase(kLauncher);
+    EXPECT_EQ(Run(""), UpdaterNext::KeepWindow);
+    EXPECT_EQ(window.headline, "检测到QOR服务器上有新版本:6.02 [当前版本:0.00]");
+}
+
+TEST_F(Updater, NoEditionFileAsksForTheEmptyEditionLog) {
+    files.files.erase(kApp + "\\QOR_BIZACC_6.01");
+    Run("");
+    EXPECT_EQ(http.paths, (std::vector<std::string>{"/QOR__UPDATE_LOG.txt"}));
+}
+
+TEST_F(Updater, BackgroundModeDownloadsAndMarksTheLogWithoutAnyWindowOrMessage) {
+    EXPECT_EQ(Run("/d"), UpdaterNext::EndProgram);
+    EXPECT_EQ(files.files[kPackage], "PACKAGE");
+    EXPECT_EQ(files.files[kLog], kServerLog + "  ! DOWNLOAD COMPLETE");
+    EXPECT_FALSE(window.shown);
+    EXPECT_TRUE(shell.messages.empty());
+
+    // Not newer: nothing downloaded.
+    files.files.erase(kPackage);
+    files.files.erase(kLog);
+    system.versions[kLauncher] = {6, 2, 0, 0};
+    Run("/d");
+    EXPECT_FALSE(files.FileExists(kPackage));
+    EXPECT_EQ(files.files[kLog], kServerLog);
+
+    // Package broken off: the log stays unmarked.
+    system.versions[kLauncher] = {6, 1, 0, 0};
+    http.responses["/pkg/QOR_UPDATE.rar"] = {"200", "99", "short"};
+    Run("/d");
+    EXPECT_FALSE(files.FileExists(kPackage));
+    EXPECT_EQ(files.files[kLog], kServerLog);
+    EXPECT_TRUE(shell.messages.empty());
+}
+
+TEST_F(Updater, OtherArgumentsEndWithoutAsking) {
+    for (const char* arg : {"/s", "/D", "x"}) EXPECT_EQ(Run(arg), UpdaterNext::EndProgram);
+    EXPECT_TRUE(http.calls.empty());
+    EXPECT_TRUE(shell.messages.empty());
+}
+
+TEST_F(Updater, UpdateLogReadAndMark) {
+    std::string version = "x", notes = "kept", last = "y";
+    EXPECT_FALSE(ReadUpdateLog(files, kApp, version, notes, last));
+    EXPECT_EQ(version, "");
+    EXPECT_EQ(last, "");
+    EXPECT_EQ(notes, "kept");
+    MarkDownloadComplete(files, kApp);
+    EXPECT_FALSE(files.FileExists(kLog));  // nothing is created
+
+    files.AddFile(kLog, "6.02\r\nA\r\nhttp://h/p");
+    EXPECT_FALSE(ReadUpdateLog(files, kApp, version, notes, last));
+    MarkDownloadComplete(files, kApp);
+    EXPECT_EQ(files.files[kLog], "6.02\r\nA\r\nhttp://h/p  ! DOWNLOAD COMPLETE");
+    EXPECT_TRUE(ReadUpdateLog(files, kApp, version, notes, last));
+    EXPECT_EQ(version, "6.02");
+    EXPECT_EQ(notes, "\r\nA\r\n");
+    EXPECT_EQ(last, "http://h/p  ! DOWNLOAD COMPLETE");
+}
+
+class Installation : public Updater {
+protected:
+    void SetUp() override {
+        Updater::SetUp();
+        WaitingPackage("6.02");
+        // The extractor writes a new launcher and a new updater.
+        runner.onStart = [this](const std::string& command) {
+            if (command == kExtract && extractorWrites) {
+                files.AddFile(kLauncher, "new launcher");
+                files.AddFile(kApp + "\\NEW_QOR_UPDATE.exe", "new updater");
+            }
+        };
+    }
+    bool extractorWrites = true;
+};
+
+TEST_F(Installation, InstallsRestartsTheLauncherWithItsCommandAndEmptiesIt) {
+    files.AddFile(kApp + "\\SYS\\setinf.txt", "ZTCOMMAND = D:\\Books\\a.qorb\r\n");
+    files.AddFile(kLauncher + ".6.01.06", "old backup");
+    ASSERT_EQ(Run("/s"), UpdaterNext::KeepWindow);
+    EXPECT_EQ(InstallPackage(p, s), UpdaterNext::EndProgram);
+    EXPECT_EQ(Started(), (std::vector<std::string>{kExtract, "\"C:\\QOR\\QOR.exe\" /0/D:\\Books\\a.qorb"}));
+    EXPECT_EQ(runner.waited, (std::vector<uint32_t>{100}));
+    EXPECT_EQ(files.files[kLauncher], "new launcher");
+    EXPECT_FALSE(files.FileExists(kLauncher + ".6.01.06"));
+    EXPECT_FALSE(files.FileExists(kLog));
+    EXPECT_EQ(files.files[kApp + "\\SYS\\setinf.txt"], "ZTCOMMAND = \r\n");
+    EXPECT_EQ(shell.messages, (std::vector<std::string>{"I:QOR自动升级成功！"}));
+    EXPECT_EQ(window.barWidth, 6705);
+    EXPECT_EQ(wmi.terminated, (std::vector<std::string>{"SELECT * FROM Win32_Process WHERE Name='QOR.exe'"}));
+    EXPECT_TRUE(window.statuses.back() == "升级包安装完成！");
+}
+
+TEST_F(Installation, RestartWithoutCommandAndTheManualModes) {
+    Run("/s");
+    InstallPackage(p, s);
+    EXPECT_EQ(Started().back(), "\"C:\\QOR\\QOR.exe\" /0");
+
+    SetUp();
+    runner.started.clear();
+    shell.messages.clear();
+    Run("/r");
+    EXPECT_EQ(InstallPackage(p, s), UpdaterNext::EndProgram);
+    EXPECT_EQ(Started(), (std::vector<std::string>{kExtract}));
+    EXPECT_EQ(shell.messages, (std::vector<std::string>{"I:QOR自动升级成功！", "I:新的版本将在重新启动QOR软件后生效！"}));
+}
+
+TEST_F(Installation, ExtractionWithoutNewLauncherRestoresTheBackup) {
+    extractorWrites = false;
+    Run("");
+    EXPECT_EQ(InstallPackage(p, s), UpdaterNext::EndProgram);
+    EXPECT_EQ(files.files[kLauncher], "launcher");
+    EXPECT_FALSE(files.FileExists(kLauncher + ".6.01.06"));
+}
+
+TEST_F(Installation, ExtractorThatDoesNotStartIsAnErrorAndLeavesTheLauncher) {
+    runner.nextPid = 0;
+    extractorWrites = false;
+    Run("/s");
+    EXPECT_EQ(InstallPackage(p, s), UpdaterNext::KeepWindow);
+    EXPECT_EQ(shell.messages, (std::vector<std::string>{"E:自动升级过程发生错误！\r\n请重试！"}));
+    EXPECT_EQ(files.files[kLauncher], "launcher");
+    EXPECT_TRUE(files.FileExists(kLog));
+    EXPECT_TRUE(files.FileExists(kPackage));
+    EXPECT_FALSE(window.busy);
+    EXPECT_TRUE(window.installEnabled);
+    EXPECT_TRUE(window.giveUpEnabled);
+    EXPECT_EQ(Started(), (std::vector<std::string>{kExtract}));  // no restart
+}
+
+TEST_F(Installation, RunningLauncherOrSpreadsheetBlocksEverything) {
+    Run("/s");
+    wmi.answers["SELECT * FROM Win32_Process WHERE Name='QOR.exe'"] = {true, {"x"}};
+    EXPECT_EQ(InstallPackage(p, s), UpdaterNext::KeepWindow);
+    EXPECT_EQ(shell.messages.back(),
+              "I:QOR自动升级程序检测到进程QOR.exe正在运行！\r\n\r\n请在任务管理器中结束该进程后再尝试升级...");
+    wmi.answers.clear();
+    wmi.answers["SELECT * FROM Win32_Process WHERE Name='excel.exe'"] = {true, {"x"}};
+    EXPECT_EQ(InstallPackage(p, s), UpdaterNext::KeepWindow);
+    EXPECT_EQ(shell.messages.back(),
+              "I:QOR自动升级程序检测到Excel正在运行！\r\n\r\n如果您已经打开QOR软件或其它Excel表格，请关闭后再尝试升级...");
+    EXPECT_TRUE(runner.started.empty());
+    EXPECT_FALSE(window.busy);
+    EXPECT_TRUE(files.FileExists(kLauncher));
+}
+
+TEST_F(Installation, MissingPackageOrExtractor) {
+    Run("/s");
+    files.files.erase(kApp + "\\UnRAR.exe");
+    EXPECT_EQ(InstallPackage(p, s), UpdaterNext::EndProgram);
+    EXPECT_EQ(shell.messages.back(),
+              "I:缺少解压缩程序文件【UnRAR.exe】！\r\n请手动将升级包文件【QOR_UPDATE.rar】解压缩到当前文件夹以完成升级。");
+    EXPECT_TRUE(files.FileExists(kLog));
+
+    files.files.erase(kPackage);
+    EXPECT_EQ(InstallPackage(p, s), UpdaterNext::EndProgram);
+    EXPECT_EQ(shell.messages.back(), "E:未找到升级包文件【QOR_UPDATE.rar】！");
+    EXPECT_FALSE(files.FileExists(kLog));
+    EXPECT_TRUE(runner.started.empty());
+    EXPECT_EQ(files.files[kLauncher], "launcher");
+}
+
+TEST_F(Installation, GivingUp) {
+    Run("/s");
+    shell.answerOk = false;
+    EXPECT_EQ(GiveUp(p, s), UpdaterNext::KeepWindow);
+    EXPECT_TRUE(runner.started.empty());
+    shell.answerOk = true;
+    EXPECT_EQ(GiveUp(p, s), UpdaterNext::EndProgram);
+    EXPECT_EQ(Started(), (std::vector<std::string>{"\"C:\\QOR\\QOR.exe\" /0"}));
+    EXPECT_EQ(shell.messages, (std::vector<std::string>{"Q:确定要放弃升级吗？", "Q:确定要放弃升级吗？"}));
+    EXPECT_TRUE(files.FileExists(kPackage));
+
+    runner.started.clear();
+    Run("");
+    EXPECT_EQ(GiveUp(p, s), UpdaterNext::EndProgram);
+    EXPECT_TRUE(runner.started.empty());
+}
+
+TEST_F(Updater, OnlineUpgradeDownloadsThenOffersTheInstallation) {
+    ASSERT_EQ(Run(""), UpdaterNext::KeepWindow);
+    shell.answerYes = false;
+    EXPECT_EQ(OnlineUpgrade(p, s), UpdaterNext::KeepWindow);
+    EXPECT_EQ(files.files[kPackage], "PACKAGE");
+    EXPECT_EQ(files.files[kLog], kServerLog + "  ! DOWNLOAD COMPLETE");
+    EXPECT_EQ(window.status, "升级包下载完成！");
+    EXPECT_TRUE(window.installShown);
+    EXPECT_FALSE(window.onlineEnabled);
+    EXPECT_EQ(window.headline, "检测到已下载完成的新版本:6.02 [当前版本:6.01.06]");
+    EXPECT_EQ(shell.messages, (std::vector<std::string>{"Q:新版本升级包已下载完成！\r\n是否立即安装？"}));
+
+    // A failed download: the message, idle layout, buttons back.
+    http.responses.erase("/pkg/QOR_UPDATE.rar");
+    EXPECT_EQ(OnlineUpgrade(p, s), UpdaterNext::KeepWindow);
+    EXPECT_EQ(shell.messages.back(), "E:无法连接到服务器！");
+    EXPECT_FALSE(window.busy);
+    EXPECT_TRUE(window.onlineEnabled);
+    EXPECT_TRUE(window.giveUpEnabled);
+
+    // Yes installs at once.
+    http.Serve("/pkg/QOR_UPDATE.rar", "PACKAGE");
+    shell.answerYes = true;
+    EXPECT_EQ(OnlineUpgrade(p, s), UpdaterNext::EndProgram);
+    EXPECT_EQ(Started(), (std::vector<std::string>{kExtract}));
+    EXPECT_FALSE(files.FileExists(kLog));
+}
+
+}  // namespace
+}  // namespace qor

@@ -1,0 +1,19 @@
+# Windows-only tests of the updater: the real WinINet downloader against the update-server
+# stand-in, and QOR_UPDATE.exe with QOR.exe through a whole update cycle.
+
+file(GLOB QOR_UPDATER_WINE_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/wine/updater/*.cpp)
+qor_gtest(qor_updater_wine_tests SOURCES ${QOR_UPDATER_WINE_SOURCES} LIBS qor_updater_logic qor_win32)
+target_compile_definitions(qor_updater_wine_tests PRIVATE
+  QOR_TEST_HTTP_SERVER_EXE="$<TARGET_FILE:qor_http_standin>")
+add_dependencies(qor_updater_wine_tests qor_http_standin)
+
+file(GLOB QOR_UPDATER_E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/e2e/updater/*.cpp)
+if(QOR_UPDATER_E2E_SOURCES)
+  qor_gtest(qor_updater_e2e_tests SOURCES ${QOR_UPDATER_E2E_SOURCES} LIBS qor_uidriver qor_core qor_win32)
+  target_compile_definitions(qor_updater_e2e_tests PRIVATE
+    QOR_TEST_HTTP_SERVER_EXE="$<TARGET_FILE:qor_http_standin>"
+    QOR_TEST_UPDATER_EXE="$<TARGET_FILE:QOR_UPDATE>"
+    QOR_TEST_LAUNCHER_EXE="$<TARGET_FILE:QOR>"
+    QOR_TEST_EXTRACTOR_EXE="$<TARGET_FILE:qor_unrar_standin>")
+  add_dependencies(qor_updater_e2e_tests qor_http_standin QOR_UPDATE QOR qor_unrar_standin)
+endif()

@@ -1,0 +1,109 @@
+// The adapters the installer adds, against the real system under Wine: attributes in listings,
+// raw byte streams, folder removal, drives and owned folders, and shortcuts through the
+// scripting shell object.
+#include <windows.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/win32/file_store_win32.h"
+#include "platform/win32/scoped.h"
+#include "platform/win32/shell_links_win32.h"
+#include "platform/win32/system_queries_win32.h"
+#include "wine/wine_test_support.h"
+
+namespace qor {
+namespace {
+
+using win32::Wide;
+
+TEST(InstallerAdaptersTest, ListingsStreamsAndFolders) {
+    test::ScratchFolder folder("qor-adapters 安装");
+    win32::Win32FileStore files;
+    const std::string f = folder.path();
+    ASSERT_TRUE(files.CreateFolder(f + "\\子"));
+    EXPECT_FALSE(files.CreateFolder(f + "\\no\\such"));
+    test::WriteBytes(f + "\\a.txt", "a");
+    test::WriteBytes(f + "\\h.txt", "h");
+    SetFileAttributesW(Wide(f + "\\h.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    test::WriteBytes(f + "\\r.txt", "r");
+    SetFileAttributesW(Wide(f + "\\r.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+
+    std::vector<FileStore::Entry> entries = files.ListEntries(f);
+    auto find = [&](const std::string& name) {
+        return std::find_if(entries.begin(), entries.end(), [&](const FileStore::Entry& e) { return e.name == name; });
+    };
+    ASSERT_NE(find("子"), entries.end());
+    EXPECT_TRUE(find("子")->folder);
+    ASSERT_NE(find("h.txt"), entries.end());
+    EXPECT_TRUE(find("h.txt")->hidden);
+    EXPECT_FALSE(find("a.txt")->hidden || find("a.txt")->folder);
+    EXPECT_TRUE(files.PlainFileExists(f + "\\a.txt"));
+    EXPECT_TRUE(files.PlainFileExists(f + "\\r.txt"));
+    EXPECT_FALSE(files.PlainFileExists(f + "\\h.txt"));
+    EXPECT_FALSE(files.PlainFileExists(f + "\\子"));
+    EXPECT_FALSE(files.RemoveFile(f + "\\r.txt"));  // read-only is not forced
+    SetFileAttributesW(Wide(f + "\\r.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    // Raw bytes in pieces, zero bytes and CR LF kept; a new file replaces an old one.
+    std::string bytes(300000, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 31);
+    test::WriteBytes(f + "\\子\\out.bin", std::string(500000, 'o'));
+    auto out = files.CreateForWriting(f + "\\子\\out.bin");
+    ASSERT_TRUE(out);
+    EXPECT_TRUE(out->Write(bytes.data(), 100000));
+    EXPECT_TRUE(out->Write(bytes.data() + 100000, 200000));
+    EXPECT_TRUE(out->Close());
+    EXPECT_FALSE(out->Write("x", 1));
+    EXPECT_EQ(test::ReadBytes(f + "\\子\\out.bin"), bytes);
+    auto in = files.OpenForReading(f + "\\子\\out.bin");
+    ASSERT_TRUE(in);
+    std::string back;
+    char buffer[65536];
+    size_t got = 0;
+    while (in->Read(buffer, sizeof buffer, got) && got > 0) back.append(buffer, got);
+    EXPECT_EQ(back, bytes);
+    EXPECT_FALSE(files.OpenForReading(f + "\\missing"));
+
+    EXPECT_TRUE(files.CopyFileTo(f + "\\a.txt", f + "\\子\\out.bin"));
+    EXPECT_EQ(test::ReadBytes(f + "\\子\\out.bin"), "a");
+    EXPECT_FALSE(files.RemoveFolder(f + "\\子"));  // not empty
+    in.reset();
+    EXPECT_TRUE(files.RemoveFile(f + "\\子\\out.bin"));
+    EXPECT_TRUE(files.RemoveFolder(f + "\\子"));
+}
+
+TEST(InstallerAdaptersTest, DrivesOwnedFoldersAndShortcuts) {
+    test::UseComOnThisThread();
+    win32::Win32SystemQueries system;
+    EXPECT_TRUE(system.DriveExists("C:"));
+    EXPECT_FALSE(system.DriveExists("C"));
+    std::vector<std::string> owned = system.OwnedFolders();
+    EXPECT_NE(std::find(owned.begin(), owned.end(), system.WindowsFolder()), owned.end());
+
+    win32::Win32ShellLinks shell;
+    wchar_t desktop[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE);
+    EXPECT_EQ(Wide(shell.SpecialFolder("Desktop")), desktop);
+    EXPECT_FALSE(shell.SpecialFolder("AllUsersPrograms").empty());
+
+    test::ScratchFolder folder("qor-links");
+    const std::string link = folder / "卸载 测试.lnk";
+    ASSERT_TRUE(shell.CreateShortcut(link, "C:\\QOR 测试\\QOR_SETUP.exe", "/u"));
+    win32::ComPtr<IShellLinkW> reader;
+    ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, reader.OutVoid())));
+    win32::ComPtr<IPersistFile> file;
+    ASSERT_TRUE(SUCCEEDED(reader->QueryInterface(IID_IPersistFile, file.OutVoid())));
+    ASSERT_TRUE(SUCCEEDED(file->Load(Wide(link).c_str(), STGM_READ)));
+    wchar_t text[MAX_PATH] = {};
+    reader->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
+    EXPECT_STREQ(text, L"C:\\QOR 测试\\QOR_SETUP.exe");
+    reader->GetArguments(text, MAX_PATH);
+    EXPECT_STREQ(text, L"/u");
+}
+
+}  // namespace
+}  // namespace qor

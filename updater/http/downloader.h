@@ -1,0 +1,44 @@
+// Fetching one resource over plain HTTP into a file, with progress shown in the updater's
+// status label and progress bar. The data goes to the target path + ".temp", which takes the
+// target's name only once the announced length has arrived in full.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/file_store.h"
+#include "platform/http_session.h"
+
+namespace qor {
+
+// Where a transfer shows its progress: the status label and the progress bar of the updater's
+// window (written whether or not the window is shown). Widths are in twips.
+class DownloadView {
+public:
+    virtual ~DownloadView() = default;
+    // Sets the status label's text and repaints it.
+    virtual void ShowStatus(const std::string& text) = 0;
+    virtual int StatusWidth() = 0;
+    // Sets the progress bar's width and repaints it.
+    virtual void ShowProgressWidth(int twips) = 0;
+    // Lets pending window messages be handled.
+    virtual void PumpMessages() = 0;
+};
+
+// The counters of the transfer running (or last run): bytes received and the announced length.
+struct TransferCounters {
+    int32_t received = 0;
+    int32_t announced = 0;
+};
+
+inline constexpr uint32_t kDownloadReadSize = 1024;
+inline const char* const kConnectingStatus = "正在连接QOR服务器...";
+
+// True when the resource was received completely and stands under the target name. A status
+// other than 200 or 206 leaves the target and any temporary file untouched; a transfer that
+// breaks off (failed read, body ending short of the announced length or without one) has
+// deleted the old target and leaves the partial temporary file.
+bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const std::string& url,
+                  const std::string& target, TransferCounters& counters);
+
+}  // namespace qor

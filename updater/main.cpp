@@ -1,0 +1,116 @@
+// QOR_UPDATE.exe: the updater. Decides at start what to do (offer a downloaded package, offer an
+// online upgrade, download in the background, or end) and then lives on with its window.
+#include <windows.h>
+#include <objbase.h>
+
+#include <cwctype>
+
+#include "platform/win32/file_store_win32.h"
+#include "platform/win32/http_session_win32.h"
+#include "platform/win32/management_win32.h"
+#include "platform/win32/program_runner_win32.h"
+#include "platform/win32/system_queries_win32.h"
+#include "platform/win32/unicode.h"
+#include "qor/build_config.h"
+#include "updater/forms/update_form.h"
+#include "updater/updater.h"
+
+namespace qor {
+namespace {
+
+std::wstring ModulePath() {
+    std::wstring path(32768, L'\0');
+    DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    path.resize(n);
+    return path;
+}
+
+class Win32UpdaterShell : public UpdaterShell {
+public:
+    explicit Win32UpdaterShell(HWND& owner) : owner_(owner) {}
+    ~Win32UpdaterShell() override {
+        if (instanceMutex_) CloseHandle(instanceMutex_);
+    }
+
+    // A named mutex per program file and logon session: a second updater of the same file
+    // finds it already there.
+    bool AnotherInstanceRunning() override {
+        std::wstring name = L"Local\\QOR.updater:";
+        for (wchar_t c : ModulePath()) name.push_back(c == L'\\' ? L'/' : static_cast<wchar_t>(std::towlower(c)));
+        instanceMutex_ = CreateMutexW(nullptr, FALSE, name.c_str());
+        return instanceMutex_ && GetLastError() == ERROR_ALREADY_EXISTS;
+    }
+
+    std::string ProgramFolder() override {
+        std::wstring path = ModulePath();
+        size_t sep = path.find_last_of(L'\\');
+        return win32::Narrow(sep == std::wstring::npos ? path : path.substr(0, sep));
+    }
+
+    // The command line after the program name, without the blanks that separate them.
+    std::string CommandArguments() override {
+        const wchar_t* p = GetCommandLineW();
+        if (*p == L'"') {
+            ++p;
+            while (*p && *p != L'"') ++p;
+            if (*p) ++p;
+        } else {
+            while (*p && *p != L' ' && *p != L'\t') ++p;
+        }
+        while (*p == L' ' || *p == L'\t') ++p;
+        return win32::Narrow(std::wstring(p));
+    }
+
+    void ShowMessage(const std::string& text, UpdaterIcon icon) override {
+        const bool error = icon == UpdaterIcon::Critical;
+        Box(text, error ? "错误" : "提示", MB_OK | (error ? MB_ICONERROR : MB_ICONINFORMATION));
+    }
+    bool AskYesNo(const std::string& text) override { return Box(text, "提示", MB_YESNO) == IDYES; }
+    bool AskOkCancel(const std::string& text) override { return Box(text, "提示", MB_OKCANCEL) == IDOK; }
+
+private:
+    int Box(const std::string& text, const char* title, UINT type) {
+        HWND owner = owner_ && IsWindowVisible(owner_) ? owner_ : nullptr;
+        return MessageBoxW(owner, win32::Wide(text).c_str(), win32::Wide(title).c_str(), type | MB_SETFOREGROUND);
+    }
+
+    HWND& owner_;
+    HANDLE instanceMutex_ = nullptr;
+};
+
+}  // namespace
+}  // namespace qor
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    qor::win32::InitializeComSecurity();
+
+    HWND owner = nullptr;
+    qor::Win32UpdaterShell shell(owner);
+    qor::win32::Win32FileStore files;
+    qor::win32::Win32ManagementService wmi;
+    qor::win32::Win32SystemQueries system;
+    qor::win32::Win32ProgramRunner runner;
+    qor::win32::WinInetSession http(QOR_PROBE_HOST, QOR_HTTP_RECEIVE_TIMEOUT_MS);
+    qor::UpdaterState state;
+    qor::UpdaterPlatform* platform = nullptr;
+
+    // The window exists in every mode: a background download writes its status label too.
+    qor::forms::UpdateForm form([&](qor::UpdaterButton button) {
+        qor::UpdaterNext next = qor::UpdaterNext::KeepWindow;
+        switch (button) {
+            case qor::UpdaterButton::Online: next = qor::OnlineUpgrade(*platform, state); break;
+            case qor::UpdaterButton::Install: next = qor::InstallPackage(*platform, state); break;
+            case qor::UpdaterButton::GiveUp: next = qor::GiveUp(*platform, state); break;
+        }
+        // Every way out ends the process at once.
+        if (next == qor::UpdaterNext::EndProgram) ExitProcess(0);
+    });
+    owner = form.hwnd();
+    qor::UpdaterPlatform p{shell, form, files, wmi, system, runner, http};
+    platform = &p;
+
+    if (qor::RunUpdater(p, QOR_UPDATE_HOST, state) == qor::UpdaterNext::EndProgram) ExitProcess(0);
+    form.RunMessageLoop();
+    ExitProcess(0);
+}

@@ -1,0 +1,235 @@
+#include "updater/updater.h"
+
+#include "core/text.h"
+#include "core/update_rules.h"
+#include "core/version_text.h"
+#include "launcher/processes/processes.h"
+#include "launcher/settings/settings.h"
+#include "updater/update_log.h"
+
+namespace qor {
+
+const char* const kUpdaterCaption = "QOR自动升级程序";
+const char* const kUpdaterAlreadyRunning = "QOR自动升级程序已经运行！";
+const char* const kCannotReachServer = "无法连接到服务器！";
+const char* const kInstallButtonText = "安装升级包";
+const char* const kOnlineButtonText = "在线升级";
+const char* const kGiveUpButtonText = "取消";
+const char* const kUpdaterHint = "温馨提示：升级不会影响您的数据";
+
+namespace {
+
+std::string LauncherPath(const UpdaterState& s) { return JoinPath(s.appFolder, "\\QOR.exe"); }
+std::string ExtractorPath(const UpdaterState& s) { return JoinPath(s.appFolder, "\\UnRAR.exe"); }
+
+std::string NotesBoxText(const UpdaterState& s) {
+    const std::string rule(66, '-');
+    return rule + "\r\n" + s.newVersion + " 更新：\r\n" + rule + s.notes;
+}
+
+std::string VersionsTail(const UpdaterState& s) {
+    return s.newVersion + " [当前版本:" + s.currentVersion + "]";
+}
+
+void RemoveIfPresent(FileStore& files, const std::string& path) {
+    if (files.FileExists(path)) files.RemoveFile(path);
+}
+
+}  // namespace
+
+std::string GetFileVersionText(FileStore& files, SystemQueries& system, const std::string& path) {
+    const std::string none = "0.00";
+    if (!files.FileExists(path)) return none;
+    FileVersionParts v;
+    if (!system.FileVersion(path, v)) return none;
+    return FullVersionText(v.major, v.minor, v.revision);
+}
+
+void FillDownloadedMode(UpdaterWindow& window, const UpdaterState& s) {
+    window.SetHeadline("检测到已下载完成的新版本:" + VersionsTail(s));
+    window.SetNotes(NotesBoxText(s));
+    window.ShowInstallButton(true);
+}
+
+void FillOnlineMode(UpdaterWindow& window, const UpdaterState& s) {
+    window.SetHeadline("检测到QOR服务器上有新版本:" + VersionsTail(s));
+    window.SetNotes(NotesBoxText(s));
+    window.ShowInstallButton(false);
+}
+
+bool FetchServerUpdateLog(UpdaterPlatform& p, const std::string& updateHost, UpdaterState& s) {
+    const std::string edition = EditionCodeFromNames(p.files.ListFiles(s.appFolder));
+    const std::string logPath = UpdateLogPath(s.appFolder);
+    std::string text;
+    if (!DownloadFile(p.http, p.files, p.window, ServerUpdateLogUrl(updateHost, edition), logPath, s.counters) ||
+        !p.files.ReadText(logPath, text)) {
+        s.newVersion.clear();
+        s.notes.clear();
+        s.packageUrl.clear();
+        return false;
+    }
+    const UpdateLogLines log = ParseUpdateLog(text);
+    s.newVersion = log.version;
+    s.notes = log.notes;
+    s.packageUrl = log.lastLine;
+    return IsValidServerLog(log);
+}
+
+UpdaterNext RunUpdater(UpdaterPlatform& p, const std::string& updateHost, UpdaterState& s) {
+    s.appFolder = p.shell.ProgramFolder();
+    s.argument = p.shell.CommandArguments();
+
+    if (p.shell.AnotherInstanceRunning()) {
+        if (s.argument != "/d" && s.argument != "/s") p.shell.ShowMessage(kUpdaterAlreadyRunning, UpdaterIcon::Information);
+        return UpdaterNext::EndProgram;
+    }
+
+    // A package that was downloaded completely and is newer than the launcher is offered first,
+    // whatever the argument.
+    std::string lastLine;
+    if (ReadUpdateLog(p.files, s.appFolder, s.newVersion, s.notes, lastLine) &&
+        p.files.FileExists(UpdatePackagePath(s.appFolder))) {
+        s.currentVersion = GetFileVersionText(p.files, p.system, LauncherPath(s));
+        if (IsNewerVersion(s.newVersion, s.currentVersion)) {
+            FillDownloadedMode(p.window, s);
+            p.window.Show();
+            return UpdaterNext::KeepWindow;
+        }
+    }
+
+    if (s.argument.empty() || s.argument == "/r") {
+        if (!FetchServerUpdateLog(p, updateHost, s)) {
+            p.shell.ShowMessage(kCannotReachServer, UpdaterIcon::Critical);
+            return UpdaterNext::EndProgram;
+        }
+        s.currentVersion = GetFileVersionText(p.files, p.system, LauncherPath(s));
+        if (IsNewerVersion(s.newVersion, s.currentVersion)) {
+            FillOnlineMode(p.window, s);
+            p.window.Show();
+            return UpdaterNext::KeepWindow;
+        }
+        p.shell.ShowMessage("当前版本" + s.currentVersion + "已经是最新版！", UpdaterIcon::Information);
+        return UpdaterNext::EndProgram;
+    }
+
+    if (s.argument == "/d" && FetchServerUpdateLog(p, updateHost, s)) {
+        s.currentVersion = GetFileVersionText(p.files, p.system, LauncherPath(s));
+        if (IsNewerVersion(s.newVersion, s.currentVersion) &&
+            DownloadFile(p.http, p.files, p.window, s.packageUrl, UpdatePackagePath(s.appFolder), s.counters)) {
+            MarkDownloadComplete(p.files, s.appFolder);
+        }
+    }
+    return UpdaterNext::EndProgram;
+}
+
+UpdaterNext OnlineUpgrade(UpdaterPlatform& p, UpdaterState& s) {
+    p.window.SetBusy(true);
+    p.window.ShowStatus("");
+    p.window.EnableButton(UpdaterButton::Online, false);
+    const bool stored = DownloadFile(p.http, p.files, p.window, s.packageUrl, UpdatePackagePath(s.appFolder), s.counters);
+    if (stored) MarkDownloadComplete(p.files, s.appFolder);
+    if (!stored) {
+        p.shell.ShowMessage(kCannotReachServer, UpdaterIcon::Critical);
+        p.window.SetBusy(false);
+        p.window.EnableButton(UpdaterButton::Online, true);
+        p.window.EnableButton(UpdaterButton::GiveUp, true);
+        return UpdaterNext::KeepWindow;
+    }
+    p.window.ShowStatus("升级包下载完成！");
+    p.window.SetHeadline("检测到已下载完成的新版本:" + VersionsTail(s));
+    p.window.ShowInstallButton(true);
+    if (p.shell.AskYesNo("新版本升级包已下载完成！\r\n是否立即安装？")) return InstallPackage(p, s);
+    return UpdaterNext::KeepWindow;
+}
+
+UpdaterNext InstallPackage(UpdaterPlatform& p, UpdaterState& s) {
+    TerminateProcesses(p.wmi, "QOR.exe");
+    if (IsProcessRunning(p.wmi, "QOR.exe")) {
+        p.shell.ShowMessage("QOR自动升级程序检测到进程QOR.exe正在运行！\r\n\r\n请在任务管理器中结束该进程后再尝试升级...",
+                            UpdaterIcon::Information);
+        return UpdaterNext::KeepWindow;
+    }
+    if (IsProcessRunning(p.wmi, "excel.exe")) {
+        p.shell.ShowMessage("QOR自动升级程序检测到Excel正在运行！\r\n\r\n如果您已经打开QOR软件或其它Excel表格，请关闭后再尝试升级...",
+                            UpdaterIcon::Information);
+        return UpdaterNext::KeepWindow;
+    }
+
+    // From here on a failing step does not stop the installation; `failed` collects them and is
+    // looked at once the extractor has ended.
+    bool failed = false;
+    p.window.SetBusy(true);
+    p.window.ShowStatus("");
+    p.window.EnableButton(UpdaterButton::Install, false);
+
+    const std::string package = UpdatePackagePath(s.appFolder);
+    if (!p.files.FileExists(package)) {
+        p.shell.ShowMessage("未找到升级包文件【QOR_UPDATE.rar】！", UpdaterIcon::Critical);
+        RemoveIfPresent(p.files, UpdateLogPath(s.appFolder));
+        return UpdaterNext::EndProgram;
+    }
+    if (!p.files.FileExists(ExtractorPath(s))) {
+        p.shell.ShowMessage("缺少解压缩程序文件【UnRAR.exe】！\r\n请手动将升级包文件【QOR_UPDATE.rar】解压缩到当前文件夹以完成升级。",
+                            UpdaterIcon::Information);
+        return UpdaterNext::EndProgram;
+    }
+
+    p.window.ShowStatus("正在安装升级包(请不要关闭本窗口)...");
+    p.window.EnableButton(UpdaterButton::GiveUp, false);
+
+    const std::string launcher = LauncherPath(s);
+    const std::string backup = launcher + "." + s.currentVersion;
+    if (p.files.FileExists(launcher)) {
+        RemoveIfPresent(p.files, backup);
+        if (!p.files.RenameFile(launcher, backup)) failed = true;
+    }
+
+    const std::string q = "\"";
+    const std::string command = q + ExtractorPath(s) + q + " x -o+ " + q + package + q + " " + q + s.appFolder + q;
+    const uint32_t pid = p.runner.Start(command, WindowStyle::NormalFocus);
+    if (pid == 0) failed = true;
+    p.window.PumpMessages();
+    p.runner.WaitForExit(pid);
+
+    // The extraction normally writes a new launcher; where it wrote none (a damaged package, or
+    // one without it) the backup takes the launcher's name again, so a launcher always remains.
+    if (p.files.FileExists(backup)) {
+        if (p.files.FileExists(launcher)) p.files.RemoveFile(backup);
+        else p.files.RenameFile(backup, launcher);
+    }
+    p.window.ShowStatus("升级包安装完成！");
+
+    if (failed) {
+        p.shell.ShowMessage("自动升级过程发生错误！\r\n请重试！", UpdaterIcon::Critical);
+        p.window.SetBusy(false);
+        p.window.EnableButton(UpdaterButton::Install, true);
+        p.window.EnableButton(UpdaterButton::GiveUp, true);
+        return UpdaterNext::KeepWindow;
+    }
+
+    p.window.ShowProgressWidth(p.window.StatusWidth() - 60);
+    p.shell.ShowMessage("QOR自动升级成功！", UpdaterIcon::Information);
+    RemoveIfPresent(p.files, UpdateLogPath(s.appFolder));
+    if (s.argument == "/s") RestartLauncher(p, s);
+    else if (s.argument == "/r") p.shell.ShowMessage("新的版本将在重新启动QOR软件后生效！", UpdaterIcon::Information);
+    return UpdaterNext::EndProgram;
+}
+
+UpdaterNext GiveUp(UpdaterPlatform& p, UpdaterState& s) {
+    if (!p.shell.AskOkCancel("确定要放弃升级吗？")) return UpdaterNext::KeepWindow;
+    if (s.argument == "/s") RestartLauncher(p, s);
+    return UpdaterNext::EndProgram;
+}
+
+void RestartLauncher(UpdaterPlatform& p, const UpdaterState& s) {
+    const std::string command = ReadSetting(p.files, s.appFolder, "ZTCOMMAND");
+    const std::string launcher = "\"" + LauncherPath(s) + "\"";
+    if (command.empty()) {
+        p.runner.Start(launcher + " /0", WindowStyle::NormalFocus);
+        return;
+    }
+    WriteSetting(p.files, s.appFolder, "ZTCOMMAND", "");
+    p.runner.Start(launcher + " /0/" + command, WindowStyle::NormalFocus);
+}
+
+}  // namespace qor
