@@ -123,6 +123,46 @@ TEST_F(EverydayStart, AHostWhosePathFailsStillOpensTheWorkbook) {
     EXPECT_EQ(host.Calls("CALL", "Workbooks.Open").size(), 1u);
 }
 
+TEST_F(EverydayStart, ClickToRunExcelGetsTheShippedControlsInItsOwnFolder) {
+    // The host's program folder lies under "root"; its VFS\SystemX86 folder holds an older
+    // MSCOMCTL.OCX (one without a version) and a backup already.
+    test::ScratchFolder office("qor-office");
+    const std::string root = office / "Microsoft Office\\root";
+    ASSERT_TRUE(test::MakeFolder(office / "Microsoft Office"));
+    ASSERT_TRUE(test::MakeFolder(root));
+    ASSERT_TRUE(test::MakeFolder(root + "\\Office16"));
+    ASSERT_TRUE(test::MakeFolder(root + "\\VFS"));
+    const std::string vfs = root + "\\VFS\\SystemX86";
+    ASSERT_TRUE(test::MakeFolder(vfs));
+    WriteBytes(vfs + "\\MSCOMCTL.OCX", "old control");
+    WriteBytes(vfs + "\\MSCOMCTL.OCX.bak", "older backup");
+    // The shipped control carries a version resource (any program file does).
+    ASSERT_TRUE(CopyFileW(Wide(WinePath(QOR_TEST_LAUNCHER_EXE)).c_str(), Wide(Sys("MSCOMCTL.OCX")).c_str(), FALSE));
+    // The component folder keeps its own control: the test puts back what was there.
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::string component = win32::Narrow(system) + "\\MSCOMCTL.OCX";
+    const bool hadControl = Exists(component);
+
+    HostStandIn host("excel.exe", "16.0", "path=" + root + "\\Office16\r\n");
+    EXPECT_EQ(Run("/0")["End"], "5");
+    EXPECT_EQ(ReadBytes(vfs + "\\MSCOMCTL.OCX.bak1"), "old control");
+    EXPECT_EQ(ReadBytes(vfs + "\\MSCOMCTL.OCX.bak"), "older backup");
+    EXPECT_EQ(ReadBytes(vfs + "\\MSCOMCTL.OCX"), ReadBytes(Sys("MSCOMCTL.OCX")));
+    for (const std::string& line : ProgramsStarted())
+        EXPECT_EQ(line.find("SystemX86"), std::string::npos) << "the copy there is not registered: " << line;
+    EXPECT_EQ(host.Calls("CALL", "Workbooks.Open").size(), 1u);
+
+    // An equal version there: nothing changes on the next start.
+    EXPECT_EQ(Run("/0")["End"], "5");
+    EXPECT_FALSE(Exists(vfs + "\\MSCOMCTL.OCX.bak2"));
+
+    if (!hadControl) {
+        DeleteFileW(Wide(component).c_str());
+        for (int i = 0; i < 5; ++i) DeleteFileW(Wide(component + ".bak" + (i ? std::to_string(i) : "")).c_str());
+    }
+}
+
 TEST_F(EverydayStart, Excel2010ImportsItsRegistryFileAndOpensInASecondHost) {
     HostStandIn host("excel.exe", "14.0");
     EXPECT_EQ(Run("/0")["End"], "5");
