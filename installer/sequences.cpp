@@ -95,6 +95,8 @@ InstallOutcome RunInstall(InstallerPlatform& platform, WizardView& view, const s
         uint32_t pid = platform.runner.Start(ExtractorCommand(installPath, destination), WindowStyle::Hidden);
         if (pid == 0) failed = true;
         view.PumpEvents();
+        // The exit code is not read: the archive carries the extractor itself, which cannot
+        // overwrite its own running image and reports that as an error on every sound install.
         platform.runner.WaitForExit(pid);
     }
     // 11. The one error test.
@@ -139,7 +141,7 @@ UninstallOutcome RunUninstall(InstallerPlatform& platform, UninstallView& view, 
                          MessageKind::OkCancel) != Answer::Ok)
         return UninstallOutcome::Cancelled;
     const std::string record = installPath + kRecordName;
-    if (!files.PlainFileExists(record)) {
+    if (!files.NormalFileExists(record)) {
         view.ShowMessage(std::string("未找到卸载信息文件uninstall.inf！") + "\r\n" + kProductName + " 可能已经被删除。",
                          kErrorTitle, MessageKind::Critical);
         return UninstallOutcome::RecordMissing;
@@ -166,9 +168,9 @@ UninstallOutcome RunUninstall(InstallerPlatform& platform, UninstallView& view, 
             continue;
         }
         if (WildcardMatch(item, "*\\uninstall.inf") || WildcardMatch(item, "*\\QOR_SETUP.exe")) continue;
-        if (!files.PlainFileExists(item)) continue;
+        if (!files.NormalFileExists(item)) continue;
         files.RemoveFile(item);
-        if (files.PlainFileExists(item) &&
+        if (files.NormalFileExists(item) &&
             view.ShowMessage("不能删除文件：\r\n" + item + "\r\n" + "该文件可能正被某些应用程序占用。" + "\r\n\r\n" +
                                  "是否忽略并继续卸载？",
                              kInfoTitle, MessageKind::YesNo) == Answer::No) {

@@ -27,6 +27,15 @@ public:
     virtual std::vector<std::string> ListFiles(const std::string& folder) = 0;
     // Renames a file within the file system; false when that fails.
     virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+    // Copies a file, replacing the target when it exists; false when that fails.
+    virtual bool CopyFileTo(const std::string& from, const std::string& to) = 0;
+    // True when a plain file exists at the path and is neither hidden nor a system file.
+    virtual bool NormalFileExists(const std::string& path) = 0;
+    // Deletes a plain file; false when it could not be deleted (a missing file included).
+    virtual bool RemoveFile(const std::string& path) = 0;
+    // Writes the bytes as they are (no code page), replacing the file's content or appending to
+    // it; the file is created when missing. False when it cannot be written.
+    virtual bool WriteBytes(const std::string& path, const std::string& bytes, bool append) = 0;
 
     // One entry of a folder listing.
     struct Entry {
@@ -38,13 +47,6 @@ public:
     // Every entry directly inside the folder ("." and ".." included when the platform lists
     // them), in listing order; empty when the folder cannot be listed.
     virtual std::vector<Entry> ListEntries(const std::string& folder) = 0;
-    // True when a plain file is at the path: not a folder, not hidden, not a system file
-    // (read-only and archive files count).
-    virtual bool PlainFileExists(const std::string& path) = 0;
-    // Deletes a file (a read-only file is not forced); false when it could not be deleted.
-    virtual bool RemoveFile(const std::string& path) = 0;
-    // Copies a file, replacing the target; false when that fails.
-    virtual bool CopyFileTo(const std::string& from, const std::string& to) = 0;
     // Creates one folder (its parent must exist); false when that fails.
     virtual bool CreateFolder(const std::string& path) = 0;
     // Removes an empty folder; false when that fails (not empty, missing, in use).
@@ -54,10 +56,6 @@ public:
     // A new, empty file (an existing one is replaced) for writing raw bytes; null when it
     // cannot be created.
     virtual std::unique_ptr<ByteWriter> CreateForWriting(const std::string& path) = 0;
-    // Writes the bytes as they are (no code page), replacing the file's content or appending to
-    // it; the file is created when missing. False when it cannot be written.
-    virtual bool WriteBytes(const std::string& path, const std::string& bytes, bool append) = 0;
-    bool NormalFileExists(const std::string& path) { return PlainFileExists(path); }
 };
 
 }  // namespace qor

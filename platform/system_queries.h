@@ -22,13 +22,17 @@ public:
     // The file version from the file's version resource (fixed file information).
     // False when the file has no version resource or it cannot be read.
     virtual bool FileVersion(const std::string& path, FileVersionParts& version) = 0;
-    // True when a drive answers to the name ("D:").
-    virtual bool DriveExists(const std::string& drive) = 0;
+    // True when a drive answers to the name ("D:"). (The installer's queries have neutral
+    // answers here, so that stand-ins made for other programs need not provide them.)
+    virtual bool DriveExists(const std::string& drive) {
+        (void)drive;
+        return false;
+    }
     // Folders that the system or the user owns and that a program must never empty: the Windows
     // folder, the program-files folders, the profiles folder, the user's profile, desktop and
     // documents (the shared ones too). Without trailing separators; those that cannot be found
     // are left out.
-    virtual std::vector<std::string> OwnedFolders() = 0;
+    virtual std::vector<std::string> OwnedFolders() { return {}; }
 };
 
 }  // namespace qor

@@ -14,7 +14,7 @@ flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recov
 # The generated build constants, as the CMake build makes them.
 mkdir -p "$out/generated/qor"
 sed -e 's/@QOR_EDITION_TAG@/QOR_BIZACC_6.01/' -e 's/@QOR_DISPLAY_NAME@/QOR/' -e 's/@QOR_[A-Z_]*HOST@/localhost/' \
-    -e 's/@QOR_VENDOR_WEB@/localhost/' -e 's/@QOR_VERSION@/6.1.0.6/' -e 's/@QOR_VERSION_[A-Z]*@/0/' \
+    -e 's/@QOR_VENDOR_WEB@/localhost/' -e 's/@QOR_VERSION@/6.1.0.6/' -e 's/@QOR_[A-Z_]*@/0/' \
     cmake/build_config.h.in > "$out/generated/qor/build_config.h"
 
 core=(core/*.cpp)
@@ -25,19 +25,24 @@ installer=(installer/package/package.cpp installer/install_record.cpp installer/
 declare -A targets=(
   [package_reader]="tests/fuzz/package_reader_fuzz.cpp installer/package/package.cpp"
   [uninstall_record]="tests/fuzz/uninstall_record_fuzz.cpp ${installer[*]} ${core[*]}"
+  [update_log]="tests/fuzz/update_log_fuzz.cpp ${core[*]}"
+  [http_values]="tests/fuzz/http_values_fuzz.cpp updater/http/downloader.cpp ${core[*]}"
   [settings]="tests/fuzz/settings_fuzz.cpp ${core[*]}"
   [command_line]="tests/fuzz/command_line_fuzz.cpp ${core[*]}"
   [wildcard]="tests/fuzz/wildcard_fuzz.cpp ${core[*]}"
 )
-# Seeds: a well-formed package, a typical record, a settings text, a command line, a pattern.
-mkdir -p "$out/corpus/package_reader" "$out/corpus/uninstall_record" "$out/corpus/settings" \
-         "$out/corpus/command_line" "$out/corpus/wildcard"
-printf 'OPENZTNAME\0a b.qorb\0FSSHOW = False\r\nOPENZTNAME = x.qorb\r\nEXLSHOW = True\r\n' > "$out/corpus/settings/seed"
-printf '"/0/D:\\Books\\a b.qorb"' > "$out/corpus/command_line/seed"
-printf 'QOR_BIZACC_6.01\0QOR_BIZACC_*' > "$out/corpus/wildcard/seed"
-printf 'MZ\0\0FILE2 START LOG:LENGTH=3\r\nextFILE3 START LOG:LENGTH=2\r\nar' > "$out/corpus/package_reader/seed"
+# Seeds: a well-formed package, a typical record, an update log, HTTP values, a settings text,
+# a command line, a pattern.
+mkdir -p "$out/corpus/package_reader" "$out/corpus/uninstall_record" "$out/corpus/update_log" "$out/corpus/http_values" \
+         "$out/corpus/settings" "$out/corpus/command_line" "$out/corpus/wildcard"
+printf 'MZ\0\0FILE2 START LOG:LENGTH=3\r\nextFILE3 START LOG:LENGTH=2\r\nar' > "$out/corpus/package_reader/first"
+printf 'OPENZTNAME\0a b.qorb\0FSSHOW = False\r\nOPENZTNAME = x.qorb\r\nEXLSHOW = True\r\n' > "$out/corpus/settings/first"
+printf '"/0/D:\\Books\\a b.qorb"' > "$out/corpus/command_line/first"
+printf 'QOR_BIZACC_6.01\0QOR_BIZACC_*' > "$out/corpus/wildcard/first"
 printf 'D:\\QOR\\\r\nD:\\QOR\\QOR.exe\r\nD:\\QOR\\SYS\\\r\nD:\\QOR\\SYS\\setinf.txt\r\nD:\\QOR\\..\\keep.txt\r\n' \
-  > "$out/corpus/uninstall_record/seed"
+  > "$out/corpus/uninstall_record/first"
+printf '6.02\r\nA\r\nhttp://127.0.0.1/QOR_UPDATE.rar  ! DOWNLOAD COMPLETE' > "$out/corpus/update_log/first"
+printf 'http://127.0.0.1/pkg/QOR_UPDATE.rar\x003\x00200\x00abc' > "$out/corpus/http_values/first"
 
 for name in "${!targets[@]}"; do
   echo "== fuzz $name (${seconds}s)"

@@ -16,6 +16,14 @@ if(QOR_UPDATER_E2E_SOURCES)
     QOR_TEST_UPDATER_EXE="$<TARGET_FILE:QOR_UPDATE>"
     QOR_TEST_LAUNCHER_EXE="$<TARGET_FILE:QOR>"
     QOR_TEST_EXTRACTOR_EXE="$<TARGET_FILE:qor_unrar_standin>"
-    QOR_TEST_EXCEL_STANDIN_EXE="$<TARGET_FILE:qor_excel_standin>")
+    QOR_TEST_EXCEL_STANDIN_EXE="$<TARGET_FILE:qor_excel_standin>"
+    QOR_TEST_PROBE_HOST="${QOR_PROBE_HOST}")
   add_dependencies(qor_updater_e2e_tests qor_http_standin QOR_UPDATE QOR qor_unrar_standin qor_excel_standin)
 endif()
+
+# Benchmark helper for bench/download_throughput.sh: DownloadFile with the real session and a
+# shown updater window.
+add_executable(qor_download_bench ${PROJECT_SOURCE_DIR}/bench/download_bench.cpp
+               ${PROJECT_SOURCE_DIR}/updater/forms/update_form.cpp)
+target_link_options(qor_download_bench PRIVATE -municode -mwindows)
+target_link_libraries(qor_download_bench PRIVATE qor_updater_logic qor_win32 gdi32 user32)

@@ -78,6 +78,17 @@ private:
     HANDLE instanceMutex_ = nullptr;
 };
 
+// The update server's host: the build constant. Test builds take QOR_TEST_UPDATE_HOST instead
+// when it is set, so that test runs side by side each use a loopback address of their own.
+std::string UpdateHost() {
+#ifdef QOR_TEST_HOOKS
+    wchar_t text[256];
+    DWORD n = GetEnvironmentVariableW(L"QOR_TEST_UPDATE_HOST", text, 256);
+    if (n > 0 && n < 256) return win32::Narrow(text, n);
+#endif
+    return QOR_UPDATE_HOST;
+}
+
 }  // namespace
 }  // namespace qor
 
@@ -110,7 +121,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     qor::UpdaterPlatform p{shell, form, files, wmi, system, runner, http};
     platform = &p;
 
-    if (qor::RunUpdater(p, QOR_UPDATE_HOST, state) == qor::UpdaterNext::EndProgram) ExitProcess(0);
+    if (qor::RunUpdater(p, qor::UpdateHost(), state) == qor::UpdaterNext::EndProgram) ExitProcess(0);
     form.RunMessageLoop();
     ExitProcess(0);
 }

@@ -189,6 +189,8 @@ UpdaterNext InstallPackage(UpdaterPlatform& p, UpdaterState& s) {
     const uint32_t pid = p.runner.Start(command, WindowStyle::NormalFocus);
     if (pid == 0) failed = true;
     p.window.PumpMessages();
+    // The exit code is not read: a package may carry the extractor itself, which cannot
+    // overwrite its own running image; what counts is the launcher the extraction left.
     p.runner.WaitForExit(pid);
 
     // The extraction normally writes a new launcher; where it wrote none (a damaged package, or

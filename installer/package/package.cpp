@@ -160,8 +160,8 @@ bool ExtractPayload(FileStore& files, const std::string& installPath, const std:
     const std::string source = installPath + sourceName;
     const std::string extractor = installPath + extractorName;
     const std::string archive = installPath + archiveName;
-    if (files.PlainFileExists(extractor)) files.RemoveFile(extractor);
-    if (files.PlainFileExists(archive)) files.RemoveFile(archive);
+    if (files.NormalFileExists(extractor)) files.RemoveFile(extractor);
+    if (files.NormalFileExists(archive)) files.RemoveFile(archive);
     ExtractResult outcome = ExtractResult::ReadFailed;
     if (std::unique_ptr<ByteReader> in = files.OpenForReading(source)) {
         FileTargets targets(files, extractor, archive);

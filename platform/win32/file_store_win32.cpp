@@ -84,16 +84,18 @@ std::vector<FileStore::Entry> Win32FileStore::ListEntries(const std::string& fol
     return entries;
 }
 
-bool Win32FileStore::PlainFileExists(const std::string& path) {
-    DWORD a = GetFileAttributesW(Wide(path).c_str());
-    return a != INVALID_FILE_ATTRIBUTES &&
-           !(a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
-}
-
-bool Win32FileStore::RemoveFile(const std::string& path) { return DeleteFileW(Wide(path).c_str()) != 0; }
-
 bool Win32FileStore::CopyFileTo(const std::string& from, const std::string& to) {
     return CopyFileW(Wide(from).c_str(), Wide(to).c_str(), FALSE) != 0;
+}
+
+bool Win32FileStore::NormalFileExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+}
+
+bool Win32FileStore::RemoveFile(const std::string& path) {
+    return DeleteFileW(Wide(path).c_str()) != 0;
 }
 
 bool Win32FileStore::CreateFolder(const std::string& path) {

@@ -12,15 +12,15 @@ public:
     bool WriteText(const std::string& path, const std::string& text, bool append) override;
     std::vector<std::string> ListFiles(const std::string& folder) override;
     bool RenameFile(const std::string& from, const std::string& to) override;
-    std::vector<Entry> ListEntries(const std::string& folder) override;
-    bool PlainFileExists(const std::string& path) override;
-    bool RemoveFile(const std::string& path) override;
     bool CopyFileTo(const std::string& from, const std::string& to) override;
+    bool NormalFileExists(const std::string& path) override;
+    bool RemoveFile(const std::string& path) override;
+    bool WriteBytes(const std::string& path, const std::string& bytes, bool append) override;
+    std::vector<Entry> ListEntries(const std::string& folder) override;
     bool CreateFolder(const std::string& path) override;
     bool RemoveFolder(const std::string& path) override;
     std::unique_ptr<ByteReader> OpenForReading(const std::string& path) override;
     std::unique_ptr<ByteWriter> CreateForWriting(const std::string& path) override;
-    bool WriteBytes(const std::string& path, const std::string& bytes, bool append) override;
 };
 
 }  // namespace qor::win32

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         files.files["D:\\QOR\\uninstall.inf"] = std::string(reinterpret_cast<const char*>(data), size);
         testing::FakeSystem system;
         testing::FakeManagement wmi;
-        testing::FakeRunner runner(files);
+        testing::FakeExtractorRunner runner(files);
         testing::FakeShell shell(files);
         testing::FakeViews views;
         views.answers = {installer::Answer::Ok};

@@ -45,6 +45,23 @@ TEST_F(Downloader, StoresTheWholeBodyAndSendsTheRequestAsSpecified) {
     EXPECT_EQ(view.barWidth, 6705);
 }
 
+TEST_F(Downloader, ProgressIsShownForFirstAndLastChunkAndAtMostEvery50Ms) {
+    http.Serve("/x", std::string(20 * 1024, 'b'));
+    ASSERT_TRUE(Get("http://h/x"));  // a clock that stands still: first and last chunk only
+    EXPECT_EQ(view.statuses, (std::vector<std::string>{"正在连接QOR服务器...", "正在下载升级包： 1KB/20KB    5%",
+                                                       "正在下载升级包： 20KB/20KB    100%"}));
+    view = FakeWindow();
+    view.clockStep = 50;  // every chunk comes 50 ms after the one before: each is shown
+    ASSERT_TRUE(Get("http://h/x"));
+    EXPECT_EQ(view.statuses.size(), 21u);
+
+    // A body that breaks off still shows how far it came.
+    view = FakeWindow();
+    http.responses["/x"] = {"200", "30000", std::string(3000, 'x')};
+    EXPECT_FALSE(Get("http://h/x"));
+    EXPECT_EQ(view.status, "正在下载升级包： 3KB/29KB    10%");
+}
+
 TEST_F(Downloader, RefusedStatusLeavesEveryFileAsItWas) {
     files.AddFile(target, "old");
     files.AddFile(temp, "partial");

@@ -23,9 +23,9 @@ public:
     std::set<std::string> folders;
     std::set<std::string> unwritable;  // files that exist or not, but cannot be written
     std::set<std::string> unreadable;  // files that exist but cannot be read
-    std::set<std::string> undeletable; // files that cannot be deleted (in use, read-only)
-    std::set<std::string> hidden;      // files and folders with the hidden attribute
+    std::set<std::string> hidden;      // files (and folders) with the hidden attribute
     std::set<std::string> systemFiles; // files and folders with the system attribute
+    std::set<std::string> undeletable; // files that cannot be deleted (in use, read-only)
     std::vector<std::string> copies;   // "from -> to" of every successful copy
     int writeCount = 0;                // successful writes
     std::vector<std::string> deleted;  // every file deleted, in order
@@ -81,6 +81,27 @@ public:
         files[to] = text;
         return true;
     }
+    bool CopyFileTo(const std::string& from, const std::string& to) override {
+        auto it = files.find(from);
+        if (it == files.end() || from == to || unreadable.count(from) || unwritable.count(to) ||
+            folders.count(Bare(to)) || !folders.count(Parent(to)))
+            return false;
+        files[to] = it->second;
+        copies.push_back(from + " -> " + to);
+        return true;
+    }
+    bool NormalFileExists(const std::string& path) override {
+        return FileExists(path) && !hidden.count(path) && !systemFiles.count(path);
+    }
+    bool RemoveFile(const std::string& path) override {
+        if (unwritable.count(path) || undeletable.count(path) || !files.erase(path)) return false;
+        deleted.push_back(path);
+        return true;
+    }
+    bool WriteBytes(const std::string& path, const std::string& bytes, bool append) override {
+        return WriteText(path, bytes, append);
+    }
+
     // Listing order: files and folders together, by name.
     std::vector<Entry> ListEntries(const std::string& folder) override {
         std::vector<Entry> entries;
@@ -99,24 +120,6 @@ public:
         for (const std::string& f : folders) add(f, true);
         std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
         return entries;
-    }
-    bool PlainFileExists(const std::string& path) override {
-        return files.count(path) && !hidden.count(path) && !systemFiles.count(path);
-    }
-    bool RemoveFile(const std::string& path) override {
-        if (!files.count(path) || undeletable.count(path) || unwritable.count(path)) return false;
-        files.erase(path);
-        deleted.push_back(path);
-        return true;
-    }
-    bool CopyFileTo(const std::string& from, const std::string& to) override {
-        auto it = files.find(from);
-        if (it == files.end() || from == to || unreadable.count(from) || unwritable.count(to) ||
-            folders.count(Bare(to)) || !folders.count(Parent(to)))
-            return false;
-        files[to] = it->second;
-        copies.push_back(from + " -> " + to);
-        return true;
     }
     bool CreateFolder(const std::string& path) override {
         const std::string bare = Bare(path);
@@ -205,9 +208,6 @@ public:
         w->store = this;
         w->path = path;
         return w;
-    }
-    bool WriteBytes(const std::string& path, const std::string& bytes, bool append) override {
-        return WriteText(path, bytes, append);
     }
 };
 

@@ -88,7 +88,9 @@ public:
     bool installShown = false, busy = false, shown = false;
     bool installEnabled = true, onlineEnabled = true, giveUpEnabled = true;
     int pumps = 0;
+    int64_t now = 0, clockStep = 0;  // the clock advances by clockStep at every reading
 
+    int64_t NowMs() override { return now += clockStep; }
     void SetHeadline(const std::string& t) override { headline = t; }
     void SetNotes(const std::string& t) override { notes = t; }
     void ShowInstallButton(bool install) override { installShown = install; }

@@ -41,10 +41,10 @@ TEST(InstallerAdaptersTest, ListingsStreamsAndFolders) {
     ASSERT_NE(find("h.txt"), entries.end());
     EXPECT_TRUE(find("h.txt")->hidden);
     EXPECT_FALSE(find("a.txt")->hidden || find("a.txt")->folder);
-    EXPECT_TRUE(files.PlainFileExists(f + "\\a.txt"));
-    EXPECT_TRUE(files.PlainFileExists(f + "\\r.txt"));
-    EXPECT_FALSE(files.PlainFileExists(f + "\\h.txt"));
-    EXPECT_FALSE(files.PlainFileExists(f + "\\子"));
+    EXPECT_TRUE(files.NormalFileExists(f + "\\a.txt"));
+    EXPECT_TRUE(files.NormalFileExists(f + "\\r.txt"));
+    EXPECT_FALSE(files.NormalFileExists(f + "\\h.txt"));
+    EXPECT_FALSE(files.NormalFileExists(f + "\\子"));
     EXPECT_FALSE(files.RemoveFile(f + "\\r.txt"));  // read-only is not forced
     SetFileAttributesW(Wide(f + "\\r.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 

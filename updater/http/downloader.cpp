@@ -1,10 +1,21 @@
 #include "updater/http/downloader.h"
 
+#include <chrono>
 #include <cstdint>
 
 #include "core/update_rules.h"
 
 namespace qor {
+namespace {
+
+constexpr size_t kStoreRunSize = 64 * 1024;
+
+}  // namespace
+
+int64_t DownloadView::NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const std::string& url,
                   const std::string& target, TransferCounters& counters) {
@@ -34,6 +45,23 @@ bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const
                     if (files.FileExists(temporary)) files.RemoveFile(temporary);
                     bool stored = files.WriteBytes(temporary, std::string(), false);
                     char buffer[kDownloadReadSize];
+                    // Received chunks are stored in order at the offset they belong to; they are
+                    // handed to the file in runs of up to 64 KB, and whatever is pending is
+                    // stored before the loop is left, however it ends.
+                    std::string pending;
+                    bool progressShown = true;
+                    int64_t lastShown = 0;
+                    auto showProgress = [&] {
+                        view.ShowStatus(DownloadProgressText(counters.received, counters.announced));
+                        view.ShowProgressWidth(ProgressBarWidth(view.StatusWidth(), counters.received, counters.announced));
+                        progressShown = true;
+                        lastShown = view.NowMs();
+                    };
+                    auto flush = [&] {
+                        if (!pending.empty() && stored) stored = files.WriteBytes(temporary, pending, true);
+                        pending.clear();
+                        return stored;
+                    };
                     // Reads until the announced length has arrived. The loop also ends when a read
                     // fails, when the body ends (a read of 0 bytes) short of that length, when more
                     // than announced arrives, or when a chunk cannot be stored: the result then
@@ -45,12 +73,14 @@ bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const
                         if (got > 0) {
                             view.PumpMessages();
                             if (counters.received > INT32_MAX - static_cast<int32_t>(got)) break;
-                            stored = files.WriteBytes(temporary, std::string(buffer, got), true);
-                            if (!stored) break;
+                            pending.append(buffer, got);
+                            if (pending.size() >= kStoreRunSize && !flush()) break;
+                            const bool first = counters.received == 0;
                             counters.received += static_cast<int32_t>(got);
-                            view.ShowStatus(DownloadProgressText(counters.received, counters.announced));
-                            view.ShowProgressWidth(
-                                ProgressBarWidth(view.StatusWidth(), counters.received, counters.announced));
+                            progressShown = false;
+                            if (first || counters.received == counters.announced ||
+                                view.NowMs() - lastShown >= kProgressIntervalMs)
+                                showProgress();
                         }
                         if (counters.received == counters.announced) {
                             result = true;
@@ -58,6 +88,8 @@ bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const
                         }
                         if (got == 0 || counters.received > counters.announced) break;
                     }
+                    if (!progressShown) showProgress();
+                    result = flush() && result;
                     if (result) {
                         if (files.FileExists(target)) files.RemoveFile(target);
                         result = files.RenameFile(temporary, target);

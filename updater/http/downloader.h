@@ -23,7 +23,14 @@ public:
     virtual void ShowProgressWidth(int twips) = 0;
     // Lets pending window messages be handled.
     virtual void PumpMessages() = 0;
+    // A millisecond clock for spacing out the progress display.
+    virtual int64_t NowMs();
 };
+
+// The progress display is refreshed at most this often while a transfer runs (and always for
+// its first and its last chunk): repainting after every 1024-byte read would cost more time
+// than the transfer itself.
+inline constexpr int64_t kProgressIntervalMs = 50;
 
 // The counters of the transfer running (or last run): bytes received and the announced length.
 struct TransferCounters {

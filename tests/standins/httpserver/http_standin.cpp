@@ -1,8 +1,9 @@
-// Test-only stand-in for the vendor's update server: a plain HTTP server on 127.0.0.1 port 80
-// that serves the files of a folder and can misbehave on request.
+// Test-only stand-in for the vendor's update server: a plain HTTP server on port 80 of a loopback
+// address that serves the files of a folder and can misbehave on request.
 //
-//   qor_http_standin.exe ROOT
+//   qor_http_standin.exe ROOT [PARENT_PID [ADDRESS]]
 //
+// ADDRESS is the loopback address to listen on (127.0.0.1 unless given; PARENT_PID 0 for none).
 // The object path /a/b.txt is the file ROOT\a\b.txt. A file ROOT\a\b.txt.mode holding one word
 // makes that path misbehave:
 //   404, 500   that status with a short body
@@ -13,13 +14,17 @@
 //              goes away (at most 120 s)
 // Every request head (request line and header lines, each ending in CR LF, then an empty line)
 // is appended to ROOT\requests.log before the answer goes out. ROOT\ready appears once the
-// server listens. The server ends by itself after 15 minutes, or when the test ends it.
+// server listens (it waits up to two minutes for the port to be free). The server ends by itself after 15 minutes, or when the test ends it.
 #include <winsock2.h>
 #include <windows.h>
 
 #include <string>
 
 namespace {
+
+HANDLE parent = nullptr;
+
+bool ParentGone() { return parent && WaitForSingleObject(parent, 0) == WAIT_OBJECT_0; }
 
 std::wstring Wide(const std::string& utf8) {
     int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
@@ -68,7 +73,7 @@ std::string Head(int status, const char* reason, long long length) {
 
 // Waits until the client closes its side (or the time is up).
 void WaitForClientToGo(SOCKET s, int seconds) {
-    for (int i = 0; i < seconds * 10; ++i) {
+    for (int i = 0; i < seconds * 10 && !ParentGone(); ++i) {
         fd_set set;
         FD_ZERO(&set);
         FD_SET(s, &set);
@@ -133,6 +138,7 @@ void Serve(SOCKET client, const std::wstring& root) {
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) return 2;
     const std::wstring root = argv[1];
+    if (argc >= 3) parent = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(_wtoi(argv[2])));
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return 3;
     SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -142,11 +148,26 @@ int wmain(int argc, wchar_t** argv) {
     address.sin_family = AF_INET;
     address.sin_port = htons(80);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, 16) != 0) return 4;
+    if (argc >= 4) {
+        char text[64] = {};
+        WideCharToMultiByte(CP_ACP, 0, argv[3], -1, text, sizeof text - 1, nullptr, nullptr);
+        const unsigned long a = inet_addr(text);
+        // Loopback addresses only (127.0.0.0/8).
+        if (a == INADDR_NONE || (ntohl(a) >> 24) != 127) return 5;
+        address.sin_addr.s_addr = a;
+    }
+    // Port 80 is one for the whole machine: while another test run's server holds it, wait for it
+    // (at most two minutes) instead of failing at once.
+    bool bound = false;
+    for (int attempt = 0; attempt < 1200 && !bound && !ParentGone(); ++attempt) {
+        bound = bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        if (!bound) Sleep(100);
+    }
+    if (!bound || listen(listener, 16) != 0) return 4;
     AppendFileBytes(root + L"\\ready", "ready");
 
     const DWORD end = GetTickCount() + 15 * 60 * 1000;
-    while (static_cast<LONG>(end - GetTickCount()) > 0) {
+    while (static_cast<LONG>(end - GetTickCount()) > 0 && !ParentGone()) {
         fd_set set;
         FD_ZERO(&set);
         FD_SET(listener, &set);

@@ -14,9 +14,9 @@ namespace qor::testing {
 // Starts nothing; records every command. A command line of the extractor writes the scripted
 // archive content into its destination (the last quoted piece) when the extractor and the
 // archive exist in the store.
-class FakeRunner : public ProgramRunner {
+class FakeExtractorRunner : public ProgramRunner {
 public:
-    explicit FakeRunner(FakeFileStore& files) : files_(files) {}
+    explicit FakeExtractorRunner(FakeFileStore& files) : files_(files) {}
     struct Started {
         std::string command;
         WindowStyle style;

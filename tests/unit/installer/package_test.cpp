@@ -24,9 +24,9 @@ std::string Image() {
     return image;
 }
 
-std::string Payload(size_t n, char seed) {
+std::string Payload(size_t n, char base) {
     std::string p(n, '\0');
-    for (size_t i = 0; i < n; ++i) p[i] = static_cast<char>(seed + i * 7 + (i >> 8));
+    for (size_t i = 0; i < n; ++i) p[i] = static_cast<char>(base + i * 7 + (i >> 8));
     return p;
 }
 

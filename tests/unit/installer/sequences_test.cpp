@@ -37,7 +37,7 @@ protected:
     testing::FakeFileStore files;
     testing::FakeSystem system;
     testing::FakeManagement wmi;
-    testing::FakeRunner runner{files};
+    testing::FakeExtractorRunner runner{files};
     testing::FakeShell shell{files};
     testing::FakeViews views;
     installer::InstallerPlatform platform{files, system, wmi, runner, shell, "E:\\Downloads", "setup"};

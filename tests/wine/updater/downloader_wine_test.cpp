@@ -1,4 +1,4 @@
-// The real WinINet downloader against the update-server stand-in on 127.0.0.1:80.
+// The real WinINet downloader against the update-server stand-in on a loopback address, port 80.
 #include <gtest/gtest.h>
 
 #include "platform/win32/file_store_win32.h"
@@ -27,7 +27,7 @@ public:
 class WinInetDownloader : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(server.ready()) << "the server stand-in did not start listening on 127.0.0.1:80";
+        ASSERT_TRUE(server.ready()) << "the server stand-in did not start listening on port 80";
         ASSERT_FALSE(folder.path().empty());
     }
     bool Get(const std::string& url) {
@@ -52,7 +52,7 @@ protected:
 TEST_F(WinInetDownloader, FetchesByteForByteWithTheRequestAsSpecified) {
     const std::string body = Bytes(300 * 1024 + 17);
     server.Serve("/pkg/QOR_UPDATE.rar", body);
-    ASSERT_TRUE(Get("http://127.0.0.1/pkg/QOR_UPDATE.rar"));
+    ASSERT_TRUE(Get(server.Url("/pkg/QOR_UPDATE.rar")));
     EXPECT_TRUE(ReadBytes(target) == body);
     EXPECT_FALSE(IsFile(temp));
     EXPECT_EQ(counters.received, static_cast<int32_t>(body.size()));
@@ -62,7 +62,7 @@ TEST_F(WinInetDownloader, FetchesByteForByteWithTheRequestAsSpecified) {
               "GET /pkg/QOR_UPDATE.rar HTTP/1.1\r\n"
               "Accept: */*\r\n"
               "User-Agent: DownJet1.0\r\n"
-              "Host: 127.0.0.1\r\n"
+              "Host: " + server.address() + "\r\n"
               "Connection: close\r\n"
               "\r\n");
 }
@@ -70,21 +70,21 @@ TEST_F(WinInetDownloader, FetchesByteForByteWithTheRequestAsSpecified) {
 TEST_F(WinInetDownloader, RefusedStatusKeepsTheOldTarget) {
     test::WriteBytes(target, "old package");
     server.Serve("/a.rar", "new", "404");
-    EXPECT_FALSE(Get("http://127.0.0.1/a.rar"));
+    EXPECT_FALSE(Get(server.Url("/a.rar")));
     server.Serve("/a.rar", "new", "500");
-    EXPECT_FALSE(Get("http://127.0.0.1/a.rar"));
-    EXPECT_FALSE(Get("http://127.0.0.1/missing.rar"));
+    EXPECT_FALSE(Get(server.Url("/a.rar")));
+    EXPECT_FALSE(Get(server.Url("/missing.rar")));
     EXPECT_EQ(ReadBytes(target), "old package");
     EXPECT_FALSE(IsFile(temp));
 }
 
 TEST_F(WinInetDownloader, PartialContentAndEmptyBodiesAreAccepted) {
     server.Serve("/a.rar", "whole body", "206");
-    EXPECT_TRUE(Get("http://127.0.0.1/a.rar"));
+    EXPECT_TRUE(Get(server.Url("/a.rar")));
     EXPECT_EQ(ReadBytes(target), "whole body");
 
     server.Serve("/empty.rar", "");
-    EXPECT_TRUE(Get("http://127.0.0.1/empty.rar"));
+    EXPECT_TRUE(Get(server.Url("/empty.rar")));
     bool ok = false;
     EXPECT_EQ(ReadBytes(target, &ok), "");
     EXPECT_TRUE(ok);
@@ -93,14 +93,14 @@ TEST_F(WinInetDownloader, PartialContentAndEmptyBodiesAreAccepted) {
 TEST_F(WinInetDownloader, LeftoverTemporaryFileIsReplaced) {
     test::WriteBytes(temp, std::string(5000, 'z'));
     server.Serve("/a.rar", "fresh");
-    EXPECT_TRUE(Get("http://127.0.0.1/a.rar"));
+    EXPECT_TRUE(Get(server.Url("/a.rar")));
     EXPECT_EQ(ReadBytes(target), "fresh");
     EXPECT_FALSE(IsFile(temp));
 }
 
 TEST_F(WinInetDownloader, UrlWithoutSchemeFails) {
     server.Serve("/a.rar", "x");
-    EXPECT_FALSE(Get("127.0.0.1/a.rar"));
+    EXPECT_FALSE(Get(server.address() + "/a.rar"));
     EXPECT_FALSE(IsFile(target));
     EXPECT_EQ(server.Requests(), "");
 }
@@ -110,7 +110,7 @@ TEST_F(WinInetDownloader, MisbehavingServerNeverHangsNorLeavesAPartialPackage) {
     for (const char* mode : {"short", "nolength", "stall"}) {
         test::WriteBytes(target, "old package");
         server.Serve("/a.rar", body, mode);
-        EXPECT_FALSE(Get("http://127.0.0.1/a.rar")) << mode;
+        EXPECT_FALSE(Get(server.Url("/a.rar"))) << mode;
         EXPECT_FALSE(IsFile(target)) << mode;
         EXPECT_TRUE(IsFile(temp)) << mode;
         EXPECT_LE(ReadBytes(temp).size(), body.size()) << mode;

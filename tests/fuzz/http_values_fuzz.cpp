@@ -1,0 +1,46 @@
+// libFuzzer target: what the downloader takes from outside: the URL split into host and path,
+// the response's Content-Length and status values, and a whole transfer over a scripted
+// response built from the input.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "core/update_rules.h"
+#include "tests/unit/fakes.h"
+#include "tests/unit/update_fakes.h"
+#include "updater/http/downloader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    // Fields separated by NUL: URL, Content-Length value, status value, body.
+    std::string fields[4];
+    size_t at = 0;
+    for (int i = 0; i < 4; ++i) {
+        const size_t end = i < 3 ? input.find('\0', at) : std::string::npos;
+        fields[i] = input.substr(std::min(at, input.size()), end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? input.size() : end + 1;
+    }
+    const std::string& url = fields[0];
+
+    const std::string host = qor::GetUrlHost(url);
+    const std::string path = qor::GetUrlPath(url, host);
+    if (host.size() > url.size() || path.size() > url.size()) abort();
+    if (!host.empty() && url.find("http://" + host) == std::string::npos) abort();
+
+    const int32_t announced = qor::ParseContentLength(fields[1]);
+    const std::string progress = qor::DownloadProgressText(static_cast<int32_t>(fields[3].size()), announced);
+    const int width = qor::ProgressBarWidth(6765, static_cast<int32_t>(fields[3].size()), announced);
+    if (width < 0 || width > 6705 || progress.empty()) abort();
+
+    qor::testing::FakeHttp http;
+    http.responses[path] = {fields[2], fields[1], fields[3]};
+    qor::testing::FakeFileStore files;
+    files.AddFolder("C:\\QOR");
+    qor::testing::FakeWindow view;
+    qor::TransferCounters counters;
+    const bool ok = qor::DownloadFile(http, files, view, url, "C:\\QOR\\x.rar", counters);
+    if (ok && files.files["C:\\QOR\\x.rar"] != fields[3].substr(0, static_cast<size_t>(announced))) abort();
+    if (http.reads > static_cast<int>(fields[3].size() / 1024 + 2)) abort();
+    return 0;
+}
