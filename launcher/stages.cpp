@@ -121,7 +121,7 @@ std::string MarkerFilePath(const std::string& appFolder) { return appFolder + "\
 bool MarkerMatches(FileStore& files, ManagementService& wmi, DiskIdentityClasses& classes,
                    const std::string& appFolder) {
     const std::string path = MarkerFilePath(appFolder);
-    if (!files.PlainFileExists(path)) return false;
+    if (!files.NormalFileExists(path)) return false;
     std::string text;
     if (!files.ReadText(path, text)) return false;
     std::vector<std::string> lines = SplitLines(text);
