@@ -2,7 +2,9 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <cctype>
 #include <cwctype>
+#include <vector>
 #include <fstream>
 
 #include "launcher/forms/notices.h"
@@ -98,6 +100,40 @@ private:
 };
 
 #ifdef QOR_TEST_HOOKS
+// Test builds only, with QOR_TEST_LOCAL_LIKE set: process queries with "Name LIKE '...'" are
+// answered by filtering all processes here, for a management service whose LIKE cannot match
+// after a leading '%' (Wine's), so that end-to-end tests can see the security software.
+class LocalLikeManagement : public ManagementService {
+public:
+    explicit LocalLikeManagement(ManagementService& inner) : inner_(inner) {}
+    bool Query(const std::string& wql, const std::string& property, std::vector<std::string>& values) override {
+        const std::string marker = " WHERE Name LIKE '";
+        size_t at = wql.find(marker);
+        if (at == std::string::npos || wql.back() != '\'') return inner_.Query(wql, property, values);
+        const std::string pattern = wql.substr(at + marker.size(), wql.size() - at - marker.size() - 1);
+        std::vector<std::string> names, all;
+        if (!inner_.Query(wql.substr(0, at), "Name", names) || !inner_.Query(wql.substr(0, at), property, all))
+            return false;
+        for (size_t i = 0; i < names.size() && i < all.size(); ++i)
+            if (Like(names[i], 0, pattern, 0)) values.push_back(all[i]);
+        return true;
+    }
+    std::vector<std::string> InstancesOf(const std::string& c, const std::string& p) override {
+        return inner_.InstancesOf(c, p);
+    }
+    void TerminateEach(const std::string& wql) override { inner_.TerminateEach(wql); }
+
+private:
+    static bool Like(const std::string& t, size_t i, const std::string& p, size_t j) {
+        if (j == p.size()) return i == t.size();
+        if (p[j] == '%') return Like(t, i, p, j + 1) || (i < t.size() && Like(t, i + 1, p, j));
+        return i < t.size() && (p[j] == '_' || std::tolower(static_cast<unsigned char>(t[i])) ==
+                                                   std::tolower(static_cast<unsigned char>(p[j]))) &&
+               Like(t, i + 1, p, j + 1);
+    }
+    ManagementService& inner_;
+};
+
 // Test builds only: writes the launcher's state where the end-to-end tests can read it.
 void ReportState(const LauncherState& s, LauncherEnd end) {
     wchar_t target[MAX_PATH];
@@ -142,7 +178,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     qor::win32::Win32FileStore files;
     qor::Win32LauncherShell shell(files);
-    qor::win32::Win32ManagementService wmi;
+    qor::win32::Win32ManagementService realWmi;
+#ifdef QOR_TEST_HOOKS
+    qor::LocalLikeManagement localLike(realWmi);
+    qor::ManagementService& wmi =
+        GetEnvironmentVariableW(L"QOR_TEST_LOCAL_LIKE", nullptr, 0) ? static_cast<qor::ManagementService&>(localLike)
+                                                                   : realWmi;
+#else
+    qor::ManagementService& wmi = realWmi;
+#endif
     qor::win32::Win32SystemQueries system;
     qor::win32::Win32ProgramRunner runner;
     qor::win32::AutomationSpreadsheetHost host;

@@ -250,9 +250,10 @@ bool HandsOverAccountSet(const LauncherCommand& command) {
 
 bool LaunchSpreadsheet(StagePlatform& p, const LauncherState& s) {
     SpreadsheetHost& host = p.host;
+    // "End": the message, then the host object is released (the launcher then ends).
     auto end = [&](const char* message) {
+        p.shell.ShowMessage(message, kErrorTitle, MessageIcon::Critical);
         host.Release();
-        if (message) p.shell.ShowMessage(message, kErrorTitle, MessageIcon::Critical);
         return false;
     };
 
@@ -264,7 +265,11 @@ bool LaunchSpreadsheet(StagePlatform& p, const LauncherState& s) {
     const int32_t etAfter = CountProcesses(p.wmi, "et.exe");
 
     // 5. The other office suite answered in the host's place.
-    if (etAfter - etBefore == 1 && excelAfter == excelBefore) return end(kWpsMessage);
+    // Its object is let go before the message.
+    if (etAfter - etBefore == 1 && excelAfter == excelBefore) {
+        host.Release();
+        return end(kWpsMessage);
+    }
 
     // 6. and 7. Excel 2010 needs its file-check setting imported and a fresh host.
     const std::string version = host.Version();

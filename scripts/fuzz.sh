@@ -27,10 +27,18 @@ declare -A targets=(
   [uninstall_record]="tests/fuzz/uninstall_record_fuzz.cpp ${installer[*]} ${core[*]}"
   [update_log]="tests/fuzz/update_log_fuzz.cpp ${core[*]}"
   [http_values]="tests/fuzz/http_values_fuzz.cpp updater/http/downloader.cpp ${core[*]}"
+  [settings]="tests/fuzz/settings_fuzz.cpp ${core[*]}"
+  [command_line]="tests/fuzz/command_line_fuzz.cpp ${core[*]}"
+  [wildcard]="tests/fuzz/wildcard_fuzz.cpp ${core[*]}"
 )
-# Seeds: a well-formed package and a typical record.
-mkdir -p "$out/corpus/package_reader" "$out/corpus/uninstall_record" "$out/corpus/update_log" "$out/corpus/http_values"
+# Seeds: a well-formed package, a typical record, an update log, HTTP values, a settings text,
+# a command line, a pattern.
+mkdir -p "$out/corpus/package_reader" "$out/corpus/uninstall_record" "$out/corpus/update_log" "$out/corpus/http_values" \
+         "$out/corpus/settings" "$out/corpus/command_line" "$out/corpus/wildcard"
 printf 'MZ\0\0FILE2 START LOG:LENGTH=3\r\nextFILE3 START LOG:LENGTH=2\r\nar' > "$out/corpus/package_reader/first"
+printf 'OPENZTNAME\0a b.qorb\0FSSHOW = False\r\nOPENZTNAME = x.qorb\r\nEXLSHOW = True\r\n' > "$out/corpus/settings/first"
+printf '"/0/D:\\Books\\a b.qorb"' > "$out/corpus/command_line/first"
+printf 'QOR_BIZACC_6.01\0QOR_BIZACC_*' > "$out/corpus/wildcard/first"
 printf 'D:\\QOR\\\r\nD:\\QOR\\QOR.exe\r\nD:\\QOR\\SYS\\\r\nD:\\QOR\\SYS\\setinf.txt\r\nD:\\QOR\\..\\keep.txt\r\n' \
   > "$out/corpus/uninstall_record/first"
 printf '6.02\r\nA\r\nhttp://127.0.0.1/QOR_UPDATE.rar  ! DOWNLOAD COMPLETE' > "$out/corpus/update_log/first"
@@ -40,7 +48,7 @@ for name in "${!targets[@]}"; do
   echo "== fuzz $name (${seconds}s)"
   # shellcheck disable=SC2086
   clang++ "${flags[@]}" ${targets[$name]} -o "$out/$name"
-  "$out/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 "$out/corpus/$name" \
+  "$out/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -artifact_prefix="$out/$name." "$out/corpus/$name" \
     > "$out/$name.log" 2>&1 || { tail -n 40 "$out/$name.log"; exit 1; }
   tail -n 1 "$out/$name.log"
 done

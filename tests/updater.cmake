@@ -9,14 +9,16 @@ add_dependencies(qor_updater_wine_tests qor_http_standin)
 
 file(GLOB QOR_UPDATER_E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/e2e/updater/*.cpp)
 if(QOR_UPDATER_E2E_SOURCES)
-  qor_gtest(qor_updater_e2e_tests SOURCES ${QOR_UPDATER_E2E_SOURCES} LIBS qor_uidriver qor_core qor_win32)
+  qor_gtest(qor_updater_e2e_tests SOURCES ${QOR_UPDATER_E2E_SOURCES}
+            LIBS qor_uidriver qor_launcher_logic qor_core qor_win32)
   target_compile_definitions(qor_updater_e2e_tests PRIVATE
     QOR_TEST_HTTP_SERVER_EXE="$<TARGET_FILE:qor_http_standin>"
     QOR_TEST_UPDATER_EXE="$<TARGET_FILE:QOR_UPDATE>"
     QOR_TEST_LAUNCHER_EXE="$<TARGET_FILE:QOR>"
     QOR_TEST_EXTRACTOR_EXE="$<TARGET_FILE:qor_unrar_standin>"
+    QOR_TEST_EXCEL_STANDIN_EXE="$<TARGET_FILE:qor_excel_standin>"
     QOR_TEST_PROBE_HOST="${QOR_PROBE_HOST}")
-  add_dependencies(qor_updater_e2e_tests qor_http_standin QOR_UPDATE QOR qor_unrar_standin)
+  add_dependencies(qor_updater_e2e_tests qor_http_standin QOR_UPDATE QOR qor_unrar_standin qor_excel_standin)
 endif()
 
 # Benchmark helper for bench/download_throughput.sh: DownloadFile with the real session and a

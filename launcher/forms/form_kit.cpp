@@ -24,6 +24,21 @@ HWND MakeControl(HWND parent, const wchar_t* cls, DWORD style, const std::string
     return hwnd;
 }
 
+void GrowToFitText(HWND label, Box box) {
+    if (!label) return;
+    int n = GetWindowTextLengthW(label);
+    std::wstring text(n + 1, L'\0');
+    n = GetWindowTextW(label, &text[0], n + 1);
+    HDC dc = GetDC(label);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    RECT r = {0, 0, box.width, 0};
+    DrawTextW(dc, text.c_str(), n, &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    if (r.bottom > box.height)
+        SetWindowPos(label, nullptr, 0, 0, box.width, r.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void CentreWithClientSize(HWND hwnd, int clientWidth, int clientHeight) {
     RECT r = {0, 0, clientWidth, clientHeight};
     AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,

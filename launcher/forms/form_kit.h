@@ -17,6 +17,10 @@ HFONT MakeFont(const wchar_t* face, double points, bool bold = false, bool under
 HWND MakeControl(HWND parent, const wchar_t* cls, DWORD style, const std::string& text, Box box,
                  int id, HFONT font);
 
+// Makes the label taller than its box when its wrapped text needs more lines' height than the
+// box gives (a substitute for the designed font may have taller lines); never smaller.
+void GrowToFitText(HWND label, Box box);
+
 // Resizes the window so that its client area has the given size, centred on the screen.
 void CentreWithClientSize(HWND hwnd, int clientWidth, int clientHeight);
 

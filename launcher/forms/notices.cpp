@@ -83,9 +83,13 @@ struct NoticeWindow {
     bool hover = false;
     HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
     HBRUSH strip = CreateSolidBrush(kStrip);
+    HBITMAP background = nullptr;  // the key colour, the panel LabelB and the strip Lb
+    HBRUSH see_through = nullptr;  // the background as a brush, for the transparent labels
     ~NoticeWindow() {
         DeleteObject(white);
         DeleteObject(strip);
+        if (see_through) DeleteObject(see_through);
+        if (background) DeleteObject(background);
     }
 };
 
@@ -136,6 +140,24 @@ void DrawButtonText(const DRAWITEMSTRUCT& item, const NoticeWindow& self) {
     SelectObject(dc, oldFont);
 }
 
+// The window's background: key colour outside the panel, the panel, the title strip on it.
+HBITMAP MakeBackground(const NoticeLayout& layout) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, layout.clientWidth, layout.clientHeight);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    RECT all = {0, 0, layout.clientWidth, layout.clientHeight};
+    HBRUSH key = CreateSolidBrush(kKeyColour);
+    FillRect(dc, &all, key);
+    DeleteObject(key);
+    FillBox(dc, layout.panel, GetSysColor(COLOR_WINDOW));
+    FillBox(dc, kStripBox, kStrip);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return bitmap;
+}
+
 LRESULT CALLBACK NoticeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     auto* self = reinterpret_cast<NoticeWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
@@ -145,8 +167,11 @@ LRESULT CALLBACK NoticeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             // The panel LabelB and the title strip Lb; outside the panel the key colour shows.
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(hwnd, &ps);
-            FillBox(dc, layout.panel, GetSysColor(COLOR_WINDOW));
-            FillBox(dc, kStripBox, kStrip);
+            HDC mem = CreateCompatibleDC(dc);
+            HGDIOBJ old = SelectObject(mem, self->background);
+            BitBlt(dc, 0, 0, layout.clientWidth, layout.clientHeight, mem, 0, 0, SRCCOPY);
+            SelectObject(mem, old);
+            DeleteDC(mem);
             EndPaint(hwnd, &ps);
             return 0;
         }
@@ -155,13 +180,11 @@ LRESULT CALLBACK NoticeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             HDC dc = reinterpret_cast<HDC>(wp);
             SetBkMode(dc, TRANSPARENT);
             if (id >= kNoticeLabel0 && id < kNoticeLabel0 + 4) {
+                // Transparent: the label paints the window's own background beneath its text.
                 SetTextColor(dc, layout.labels[id - kNoticeLabel0].colour);
-                if (id == kNoticeLabel0) {
-                    SetBkColor(dc, kStrip);
-                    return reinterpret_cast<LRESULT>(self->strip);
-                }
-                SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-                return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+                const Box& b = layout.labels[id - kNoticeLabel0].box;
+                SetBrushOrgEx(dc, -b.left, -b.top, nullptr);
+                return reinterpret_cast<LRESULT>(self->see_through);
             }
             if (id == kNoticeCheck) {
                 SetTextColor(dc, kGreyText);
@@ -217,6 +240,8 @@ void ShowNotice(const NoticeLayout& layout, FileStore* files, const std::string&
     static HBRUSH keyBrush = CreateSolidBrush(kKeyColour);
     RegisterFormClass(layout.className, NoticeProc, keyBrush);
     NoticeWindow self{&layout, files, appFolder};
+    self.background = MakeBackground(layout);
+    self.see_through = CreatePatternBrush(self.background);
     // The title text doubles as the window caption so the notice can be found by its title.
     HWND hwnd = CreateWindowExW(0, layout.className, win32::Wide(layout.labels[0].text).c_str(),
                                 WS_POPUP | WS_CLIPCHILDREN, 0, 0, layout.clientWidth, layout.clientHeight,
@@ -229,8 +254,9 @@ void ShowNotice(const NoticeLayout& layout, FileStore* files, const std::string&
 
     for (int i = 0; i < 4; ++i) {
         const NoticeText& t = layout.labels[i];
-        MakeControl(hwnd, L"STATIC", SS_LEFT | SS_NOPREFIX, t.text, t.box, kNoticeLabel0 + i,
-                    MakeFont(L"宋体", t.points, t.bold));
+        HWND label = MakeControl(hwnd, L"STATIC", SS_LEFT | SS_NOPREFIX, t.text, t.box, kNoticeLabel0 + i,
+                                 MakeFont(L"宋体", t.points, t.bold));
+        GrowToFitText(label, t.box);
     }
     if (layout.hasCheck) {
         HWND check = MakeControl(hwnd, L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, "不再提示", layout.check,

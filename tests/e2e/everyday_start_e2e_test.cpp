@@ -5,6 +5,8 @@
 
 #include "core/wildcard.h"
 
+#include <cwctype>
+
 namespace qor {
 namespace {
 
@@ -121,6 +123,46 @@ TEST_F(EverydayStart, AHostWhosePathFailsStillOpensTheWorkbook) {
     EXPECT_EQ(host.Calls("CALL", "Workbooks.Open").size(), 1u);
 }
 
+TEST_F(EverydayStart, ClickToRunExcelGetsTheShippedControlsInItsOwnFolder) {
+    // The host's program folder lies under "root"; its VFS\SystemX86 folder holds an older
+    // MSCOMCTL.OCX (one without a version) and a backup already.
+    test::ScratchFolder office("qor-office");
+    const std::string root = office / "Microsoft Office\\root";
+    ASSERT_TRUE(test::MakeFolder(office / "Microsoft Office"));
+    ASSERT_TRUE(test::MakeFolder(root));
+    ASSERT_TRUE(test::MakeFolder(root + "\\Office16"));
+    ASSERT_TRUE(test::MakeFolder(root + "\\VFS"));
+    const std::string vfs = root + "\\VFS\\SystemX86";
+    ASSERT_TRUE(test::MakeFolder(vfs));
+    WriteBytes(vfs + "\\MSCOMCTL.OCX", "old control");
+    WriteBytes(vfs + "\\MSCOMCTL.OCX.bak", "older backup");
+    // The shipped control carries a version resource (any program file does).
+    ASSERT_TRUE(CopyFileW(Wide(WinePath(QOR_TEST_LAUNCHER_EXE)).c_str(), Wide(Sys("MSCOMCTL.OCX")).c_str(), FALSE));
+    // The component folder keeps its own control: the test puts back what was there.
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    const std::string component = win32::Narrow(system) + "\\MSCOMCTL.OCX";
+    const bool hadControl = Exists(component);
+
+    HostStandIn host("excel.exe", "16.0", "path=" + root + "\\Office16\r\n");
+    EXPECT_EQ(Run("/0")["End"], "5");
+    EXPECT_EQ(ReadBytes(vfs + "\\MSCOMCTL.OCX.bak1"), "old control");
+    EXPECT_EQ(ReadBytes(vfs + "\\MSCOMCTL.OCX.bak"), "older backup");
+    EXPECT_EQ(ReadBytes(vfs + "\\MSCOMCTL.OCX"), ReadBytes(Sys("MSCOMCTL.OCX")));
+    for (const std::string& line : ProgramsStarted())
+        EXPECT_EQ(line.find("SystemX86"), std::string::npos) << "the copy there is not registered: " << line;
+    EXPECT_EQ(host.Calls("CALL", "Workbooks.Open").size(), 1u);
+
+    // An equal version there: nothing changes on the next start.
+    EXPECT_EQ(Run("/0")["End"], "5");
+    EXPECT_FALSE(Exists(vfs + "\\MSCOMCTL.OCX.bak2"));
+
+    if (!hadControl) {
+        DeleteFileW(Wide(component).c_str());
+        for (int i = 0; i < 5; ++i) DeleteFileW(Wide(component + ".bak" + (i ? std::to_string(i) : "")).c_str());
+    }
+}
+
 TEST_F(EverydayStart, Excel2010ImportsItsRegistryFileAndOpensInASecondHost) {
     HostStandIn host("excel.exe", "14.0");
     EXPECT_EQ(Run("/0")["End"], "5");
@@ -176,6 +218,39 @@ TEST_F(EverydayStart, SecondLauncherIsRefusedWhileTheFirstShowsTheMissingFiles) 
     EXPECT_EQ(Settings(), settings);
     EXPECT_TRUE(uidriver::ClickButton(box, IDOK));
     EXPECT_TRUE(first.Wait(20000));
+}
+
+// A first launcher running with higher rights owns the instance mutex so that a second one
+// cannot open it: that counts as running too. The test holds such a mutex itself.
+TEST_F(EverydayStart, AnInstanceMutexThatCannotBeOpenedCountsAsRunning) {
+    std::wstring name = L"Local\\QOR.launcher:";
+    for (wchar_t c : Wide(Exe())) name.push_back(c == L'\\' ? L'/' : static_cast<wchar_t>(towlower(c)));
+    SECURITY_DESCRIPTOR sd;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+    ACL acl;
+    ASSERT_TRUE(InitializeAcl(&acl, sizeof acl, ACL_REVISION));  // grants nobody anything
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&sd, TRUE, &acl, FALSE));
+    SECURITY_ATTRIBUTES sa = {sizeof sa, &sd, FALSE};
+    HANDLE held = CreateMutexW(&sa, FALSE, name.c_str());
+    ASSERT_NE(held, nullptr);
+    HANDLE probe = CreateMutexW(nullptr, FALSE, name.c_str());
+    const DWORD probeError = GetLastError();
+    if (probe) {
+        CloseHandle(probe);
+        CloseHandle(held);
+        GTEST_SKIP() << "this runtime grants the mutex despite its empty access list (" << probeError << ")";
+    }
+    ASSERT_EQ(probeError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    Launch launch;
+    Start(launch, "/0");
+    HWND box = uidriver::WaitForWindow("提示", launch.pi.dwProcessId, 30000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(uidriver::MessageBoxText(box), "应用程序QOR.exe已经运行！");
+    EXPECT_TRUE(uidriver::ClickButton(box, IDOK));
+    EXPECT_TRUE(launch.Wait(20000));
+    EXPECT_EQ(ReadReport()["End"], "0");
+    CloseHandle(held);
 }
 
 // The file-association command is sent as Windows needs it; Wine's reg cannot split it when the

@@ -126,6 +126,64 @@ TEST_F(LauncherEndToEnd, SecondInstanceIsRefusedWhileTheFirstShowsItsTip) {
     EXPECT_EQ(ReadReport()["End"], "5");
 }
 
+TEST_F(LauncherEndToEnd, TrustNoticeShowsWhileSecuritySoftwareRunsUntilSwitchedOff) {
+    test::ScratchFolder other("qor-security");
+    test::ProcessSet processes;
+    ASSERT_TRUE(CopyFileW(Wide(WinePath(QOR_TEST_SLEEPER_EXE)).c_str(), Wide(other / "360tray.exe").c_str(), FALSE));
+    ASSERT_NE(processes.Start(other / "360tray.exe"), nullptr);
+    WriteSettings("FFSHOW = False\r\n");
+    // Wine's management service cannot match LIKE after a leading '%': the test build filters
+    // the process list itself.
+    SetEnvironmentVariableW(L"QOR_TEST_LOCAL_LIKE", L"1");
+    struct Reset { ~Reset() { SetEnvironmentVariableW(L"QOR_TEST_LOCAL_LIKE", nullptr); } } reset;
+    for (bool tick : {false, true}) {
+        Launch launch;
+        Start(launch, "/0");
+        HWND notice = uidriver::WaitForWindow(" ３ ６ ０ 系列安全软件信任提醒>>", launch.pi.dwProcessId, 30000);
+        ASSERT_NE(notice, nullptr);
+        EXPECT_EQ(uidriver::ClassName(notice), "Fs");
+        auto texts = uidriver::ChildTexts(notice);
+        ASSERT_EQ(texts.size(), 7u);
+        EXPECT_EQ(texts[0], " ３ ６ ０ 系列安全软件信任提醒>>");
+        EXPECT_EQ(texts[1], "尊敬的用户：");
+        EXPECT_EQ(texts[2], "QOR软件绝不包含病毒或其它任何恶意代码...\r\n\r\n"
+                            "* 如果接下来 ３ ６ ０ 系列安全软件提示风险，\r\n"
+                            "* 烦请您手动选择允许或信任QOR软件进行的操作...");
+        EXPECT_EQ(texts[3], "否则，QOR软件可能无法正常运行...");
+        EXPECT_EQ(texts[4], "不再提示");
+        EXPECT_EQ(texts[5], "我知道了");
+        EXPECT_EQ(texts[6], "");  // the button's face
+        EXPECT_EQ(SendMessageW(GetDlgItem(notice, 1001), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+        if (const char* shots = getenv("QOR_SCREENSHOTS")) {
+            Sleep(500);
+            uidriver::SaveWindowBitmap(notice, std::string(shots) + "\\Fs.bmp");
+        }
+        // The pointer over the button's text colours its face; over the panel the face is white again.
+        auto facePixel = [&] {
+            RECT face;
+            GetWindowRect(GetDlgItem(notice, 2), &face);
+            HDC screen = GetDC(nullptr);
+            COLORREF pixel = GetPixel(screen, face.left + 4, face.top + 3);
+            ReleaseDC(nullptr, screen);
+            return pixel;
+        };
+        EXPECT_TRUE(test::PollUntil([&] { return facePixel() == RGB(255, 255, 255); }));
+        PostMessageW(GetDlgItem(notice, 1), WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+        EXPECT_TRUE(test::PollUntil([&] { return facePixel() == RGB(245, 245, 245); }));
+        PostMessageW(notice, WM_MOUSEMOVE, 0, MAKELPARAM(5, 40));
+        EXPECT_TRUE(test::PollUntil([&] { return facePixel() == RGB(255, 255, 255); }));
+
+        // A person ticks the box and clicks the button's face, outside its text.
+        if (tick) PostMessageW(GetDlgItem(notice, 1001), BM_CLICK, 0, 0);
+        Sleep(200);
+        EXPECT_TRUE(uidriver::ClickControl(notice, 2));
+        ASSERT_TRUE(launch.Wait(30000));
+        EXPECT_EQ(Settings(), tick ? "FFSHOW = False\r\nFSSHOW = False\r\n" : "FFSHOW = False\r\n");
+    }
+    // Switched off: no notice, straight through.
+    EXPECT_EQ(Run("/0")["End"], "5");
+}
+
 TEST_F(LauncherEndToEnd, TipWithoutTheTickShowsAgainNextTime) {
     WriteSettings("FSSHOW = False\r\n");
     for (int round = 0; round < 2; ++round) {

@@ -10,33 +10,13 @@
 #include <vector>
 
 #include "hwinfo/qord_interfaces.h"
+#include "platform/win32/scoped.h"
 
 namespace {
 
-// Owns one interface pointer, so that a failed assertion releases it too.
+// One owned interface pointer, so that a failed assertion releases it too.
 template <class Interface>
-class Ref {
-public:
-    Ref() = default;
-    Ref(Ref&& other) noexcept : pointer_(other.pointer_) { other.pointer_ = nullptr; }
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    ~Ref() { Reset(); }
-
-    void Reset() {
-        if (pointer_) pointer_->Release();
-        pointer_ = nullptr;
-    }
-    Interface* get() const { return pointer_; }
-    Interface* operator->() const { return pointer_; }
-    void** Out() {
-        Reset();
-        return reinterpret_cast<void**>(&pointer_);
-    }
-
-private:
-    Interface* pointer_ = nullptr;
-};
+using Ref = qor::win32::ComPtr<Interface>;
 
 // Build-tree paths arrive as Unix paths; Wine shows them on drive Z:.
 std::wstring WinePath(const char* unix_path) {
@@ -158,7 +138,7 @@ Ref<IDispatch> CreateByProgId(const wchar_t* prog_id) {
     Ref<IDispatch> object;
     CLSID clsid;
     if (SUCCEEDED(CLSIDFromProgID(prog_id, &clsid))) {
-        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.Out());
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.OutVoid());
     }
     return object;
 }
@@ -337,7 +317,7 @@ TEST_F(QordClient, Pcinf1GetHdID1RaisesErrorOnCreateFileForDrivesThatDoNotOpen) 
 TEST_F(QordClient, VtableCallersSeeTheErrorThroughHresultAndErrorInfo) {
     Ref<_PCINF1> object;
     ASSERT_EQ(CoCreateInstance(CLSID_PCINF1, nullptr, CLSCTX_INPROC_SERVER, IID__PCINF1,
-                               object.Out()),
+                               object.OutVoid()),
               S_OK);
     EXPECT_EQ(object->put_CurrentDrive(4), MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 10000));
     Ref<IErrorInfo> info;
@@ -348,7 +328,7 @@ TEST_F(QordClient, VtableCallersSeeTheErrorThroughHresultAndErrorInfo) {
     SysFreeString(description);
 
     Ref<ISupportErrorInfo> support;
-    ASSERT_EQ(object->QueryInterface(IID_ISupportErrorInfo, support.Out()), S_OK);
+    ASSERT_EQ(object->QueryInterface(IID_ISupportErrorInfo, support.OutVoid()), S_OK);
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID__PCINF1), S_OK);
 }
 
@@ -489,14 +469,14 @@ TEST_F(QordClient, CanUnloadOnlyWhenNoObjectAndNoLockIsAlive) {
 
     Ref<IClassFactory> factory;
     ASSERT_EQ(CoGetClassObject(CLSID_PCINF2, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                               factory.Out()),
+                               factory.OutVoid()),
               S_OK);
     EXPECT_EQ(CanUnloadNow(), S_FALSE) << "a caller holds a class factory";
     factory->LockServer(TRUE);
     factory.Reset();
     EXPECT_EQ(CanUnloadNow(), S_FALSE) << "the server is locked";
     ASSERT_EQ(CoGetClassObject(CLSID_PCINF2, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                               factory.Out()),
+                               factory.OutVoid()),
               S_OK);
     factory->LockServer(FALSE);
     factory.Reset();
