@@ -3,7 +3,6 @@
 #include <objbase.h>
 
 #include <cctype>
-#include <cwctype>
 #include <vector>
 #include <fstream>
 
@@ -16,6 +15,7 @@
 #include "platform/win32/launcher_adapters_win32.h"
 #include "platform/win32/management_win32.h"
 #include "platform/win32/program_runner_win32.h"
+#include "platform/win32/running_program.h"
 #include "platform/win32/system_queries_win32.h"
 #include "platform/win32/unicode.h"
 #include "qor/build_config.h"
@@ -23,50 +23,13 @@
 namespace qor {
 namespace {
 
-std::wstring ModulePath() {
-    std::wstring path(32768, L'\0');
-    DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-    path.resize(n);
-    return path;
-}
-
 class Win32LauncherShell : public LauncherShell {
 public:
     explicit Win32LauncherShell(FileStore& files) : files_(files) {}
-    ~Win32LauncherShell() override {
-        if (instanceMutex_) CloseHandle(instanceMutex_);
-    }
 
-    // A named mutex per program file and logon session: a second launcher of the same file
-    // finds it already there. A mutex that exists but cannot be opened belongs to a first
-    // launcher running with higher rights: that one is running too.
-    bool AnotherInstanceRunning() override {
-        std::wstring name = L"Local\\QOR.launcher:";
-        for (wchar_t c : ModulePath()) name.push_back(c == L'\\' ? L'/' : static_cast<wchar_t>(std::towlower(c)));
-        instanceMutex_ = CreateMutexW(nullptr, FALSE, name.c_str());
-        if (!instanceMutex_) return GetLastError() == ERROR_ACCESS_DENIED;
-        return GetLastError() == ERROR_ALREADY_EXISTS;
-    }
-
-    std::string ProgramFolder() override {
-        std::wstring path = ModulePath();
-        size_t sep = path.find_last_of(L'\\');
-        return win32::Narrow(sep == std::wstring::npos ? path : path.substr(0, sep));
-    }
-
-    // The command line after the program name, without the blanks that separate them.
-    std::string CommandArguments() override {
-        const wchar_t* p = GetCommandLineW();
-        if (*p == L'"') {
-            ++p;
-            while (*p && *p != L'"') ++p;
-            if (*p) ++p;
-        } else {
-            while (*p && *p != L' ' && *p != L'\t') ++p;
-        }
-        while (*p == L' ' || *p == L'\t') ++p;
-        return win32::Narrow(std::wstring(p));
-    }
+    bool AnotherInstanceRunning() override { return win32::AnotherInstanceRunning(L"launcher"); }
+    std::string ProgramFolder() override { return win32::ModuleFolder(); }
+    std::string CommandArguments() override { return win32::CommandArguments(true); }
 
     FileVersionParts ProgramVersion() override {
         return {QOR_VERSION_MAJOR, QOR_VERSION_MINOR, QOR_VERSION_BUILD, QOR_VERSION_REVISION};
@@ -96,7 +59,6 @@ public:
 
 private:
     FileStore& files_;
-    HANDLE instanceMutex_ = nullptr;
 };
 
 #ifdef QOR_TEST_HOOKS
