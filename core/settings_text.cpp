@@ -46,6 +46,9 @@ std::string SettingsTextWith(const std::string& settingsText, const std::string&
             rewritten += line + "\r\n";
         }
     }
+    // The key's text stood only inside another line's value: the key has no line of its own
+    // yet, so it gets one at the end rather than the write being lost.
+    if (!replaced) rewritten += entry + "\r\n";
     return rewritten;
 }
 

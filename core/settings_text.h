@@ -9,9 +9,10 @@ namespace qor {
 // every occurrence of key + " = " removed from that line. Empty when no line has the key.
 std::string SettingValue(const std::string& settingsText, const std::string& key);
 
-// The settings text after setting `key` to `value`. When the key is present, its first line is
-// replaced, every other non-empty line is kept in order, empty lines are dropped and every line
-// ends with CR LF; `appendOnly` is then false. When the key is absent, the result is the single
+// The settings text after setting `key` to `value`. When the text of key + " = " occurs, the
+// whole text is rewritten: the key's first line is replaced (or, when the text stood only inside
+// another line, the key's line is added at the end), every other non-empty line is kept in
+// order, empty lines are dropped and every line ends with CR LF; `appendOnly` is then false. When the key is absent, the result is the single
 // line to append (key + " = " + value + CR LF, preceded by CR LF when the text's last line has
 // no line end) and `appendOnly` is true.
 std::string SettingsTextWith(const std::string& settingsText, const std::string& key,

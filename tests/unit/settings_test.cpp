@@ -94,9 +94,11 @@ TEST_F(Settings, WriteReplacesOnlyTheFirstLineOfAPresentKey) {
     EXPECT_EQ(Read("ZTCOMMAND"), "");
     EXPECT_EQ(Read("FSSHOW"), "False");
 
-    // The key only inside another line's value counts as present, so nothing is appended and
-    // no line changes; the file is still rewritten without its empty lines.
-    EXPECT_EQ(After("ZTCOMMAND = D:\\A = 1\r\n\r\n", "A", "2"), "ZTCOMMAND = D:\\A = 1\r\n");
+    // The key only inside another line's value has no line of its own: its line is added at
+    // the end (the write is not lost), the other line stays as it was, empty lines go.
+    EXPECT_EQ(After("ZTCOMMAND = D:\\A = 1\r\n\r\n", "A", "2"), "ZTCOMMAND = D:\\A = 1\r\nA = 2\r\n");
+    EXPECT_EQ(Read("A"), "2");
+    EXPECT_EQ(Read("ZTCOMMAND"), "D:\\A = 1");
 
     // A line with a stray CR or LF is rewritten as separate lines, none lost.
     EXPECT_EQ(After("A = 1\rB = 2\nC = 3\r\n", "B", "9"), "A = 1\r\nB = 9\r\nC = 3\r\n");
