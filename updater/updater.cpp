@@ -58,7 +58,11 @@ void FillOnlineMode(UpdaterWindow& window, const UpdaterState& s) {
 }
 
 bool FetchServerUpdateLog(UpdaterPlatform& p, const std::string& updateHost, UpdaterState& s) {
-    const std::string edition = EditionCodeFromNames(p.files.ListFiles(s.appFolder));
+    // The edition comes from the plain files' names: folders, hidden and system files do not count.
+    std::vector<std::string> names;
+    for (const FileStore::Entry& e : p.files.ListEntries(s.appFolder))
+        if (!e.folder && !e.hidden && !e.system) names.push_back(e.name);
+    const std::string edition = EditionCodeFromNames(names);
     const std::string logPath = UpdateLogPath(s.appFolder);
     std::string text;
     if (!DownloadFile(p.http, p.files, p.window, ServerUpdateLogUrl(updateHost, edition), logPath, s.counters) ||

@@ -116,6 +116,12 @@ TEST_F(Updater, MissingLauncherCountsAsVersionZero) {
 
 TEST_F(Updater, NoEditionFileAsksForTheEmptyEditionLog) {
     files.files.erase(kApp + "\\QOR_BIZACC_6.01");
+    // Hidden or system files and folders of that name form do not name the edition.
+    files.AddFile(kApp + "\\QOR_HIDDEN_1", "");
+    files.hidden.insert(kApp + "\\QOR_HIDDEN_1");
+    files.AddFile(kApp + "\\QOR_SYSTEM_1", "");
+    files.systemFiles.insert(kApp + "\\QOR_SYSTEM_1");
+    files.AddFolder(kApp + "\\QOR_FOLDER_1");
     Run("");
     EXPECT_EQ(http.paths, (std::vector<std::string>{"/QOR__UPDATE_LOG.txt"}));
 }
