@@ -195,12 +195,60 @@ protected:
     }
 };
 
-bool SystemFolderHoldsDiskId32() {
+std::wstring SystemDiskId32Path() {
     wchar_t folder[MAX_PATH] = {};
     const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return false;
-    const std::wstring path = std::wstring(folder) + L"\\DiskID32.dll";
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (length == 0 || length >= MAX_PATH) return L"";
+    return std::wstring(folder) + L"\\DiskID32.dll";
+}
+
+bool SystemFolderHoldsDiskId32() {
+    return GetFileAttributesW(SystemDiskId32Path().c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The stand-in's log of which copy ran: one full path per call (see the stand-in).
+class LoadLog {
+public:
+    LoadLog() {
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        path_ = std::wstring(temp) + L"qord-diskid32-" + std::to_wstring(GetCurrentProcessId()) +
+                L".log";
+        DeleteFileW(path_.c_str());
+        SetEnvironmentVariableW(L"QOR_DISKID32_LOG", path_.c_str());
+    }
+    ~LoadLog() {
+        SetEnvironmentVariableW(L"QOR_DISKID32_LOG", nullptr);
+        DeleteFileW(path_.c_str());
+    }
+    // The paths logged so far, lower case.
+    std::vector<std::string> Paths() const {
+        std::vector<std::string> paths;
+        HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return paths;
+        std::string text(65536, '\0');
+        DWORD read = 0;
+        ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
+        CloseHandle(file);
+        text.resize(read);
+        size_t start = 0;
+        for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+            std::string line = text.substr(start, end - start);
+            for (char& c : line) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+            paths.push_back(line);
+        }
+        return paths;
+    }
+
+private:
+    std::wstring path_;
+};
+
+std::string Lower(const std::wstring& text) {
+    std::string out = Narrow(text.c_str());
+    for (char& c : out) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return out;
 }
 
 // Plants the stand-in DiskID32.dll everywhere the normal search order looks except the
@@ -620,6 +668,7 @@ TEST_F(QordClient, Pcinf3NeverLoadsAPlantedLibrary) {
     PlantedLibrary planted;
     ASSERT_TRUE(planted.FoundByName()) << "the plain search order would find the planted copy";
     SetStandIn("1", "  PLANTED");
+    LoadLog log;
 
     Ref<IDispatch> object = CreateByProgId(L"QORd.PCINF3");
     ASSERT_NE(object.get(), nullptr);
@@ -628,6 +677,7 @@ TEST_F(QordClient, Pcinf3NeverLoadsAPlantedLibrary) {
     EXPECT_EQ(call.hr, DISP_E_EXCEPTION) << "answered " << call.Text();
     EXPECT_EQ(call.exception.scode, HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
     EXPECT_EQ(GetModuleHandleW(L"DiskID32.dll"), nullptr);
+    EXPECT_TRUE(log.Paths().empty()) << "the planted copy ran";
 }
 
 TEST_F(QordClient, Pcinf3LoadsTheLibraryBesideItselfWhateverTheCurrentFolder) {
@@ -636,6 +686,7 @@ TEST_F(QordClient, Pcinf3LoadsTheLibraryBesideItselfWhateverTheCurrentFolder) {
     GetTempPathW(MAX_PATH, temp);
     SetCurrentDirectoryW(temp);
     SetStandIn("1", "  BESIDE\\0");
+    LoadLog log;
     Ref<IDispatch> object = CreateByProgId(L"QORd.PCINF3");
     ASSERT_NE(object.get(), nullptr);
     Call call;
@@ -643,6 +694,34 @@ TEST_F(QordClient, Pcinf3LoadsTheLibraryBesideItselfWhateverTheCurrentFolder) {
     ASSERT_EQ(call.hr, S_OK) << call.Description();
     EXPECT_EQ(call.Text(), "BESIDE");
     EXPECT_EQ(GetModuleHandleW(L"DiskID32.dll"), nullptr) << "released after the call";
+    EXPECT_EQ(log.Paths(), (std::vector<std::string>{
+                               Lower(WinePath(QORD_BESIDE_DIR_UNIX) + L"\\DiskID32.dll")}));
+}
+
+// The copy the launcher puts into the system folder is preferred to the one beside qord.dll;
+// once it is gone, the one beside is used again.
+TEST_F(QordClient, Pcinf3PrefersTheSystemFolderCopy) {
+    if (SystemFolderHoldsDiskId32()) GTEST_SKIP() << "a DiskID32.dll is installed in this prefix";
+    const std::wstring system_copy = SystemDiskId32Path();
+    ASSERT_TRUE(CopyFileW((WinePath(DISKID32_DIR_UNIX) + L"\\DiskID32.dll").c_str(),
+                          system_copy.c_str(), TRUE));
+    struct Remove {
+        std::wstring path;
+        ~Remove() { DeleteFileW(path.c_str()); }
+    } remove{system_copy};
+    LoadLog log;
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1) ASSERT_TRUE(DeleteFileW(system_copy.c_str()));
+        Ref<IDispatch> object = CreateByProgId(L"QORd.PCINF3");
+        ASSERT_NE(object.get(), nullptr);
+        Call call;
+        Invoke(object, L"GetHdID3", DISPATCH_METHOD, {}, call);
+        ASSERT_EQ(call.hr, S_OK) << call.Description();
+        EXPECT_EQ(call.Text(), "STANDIN-ID");
+    }
+    EXPECT_EQ(log.Paths(), (std::vector<std::string>{
+                               Lower(system_copy),
+                               Lower(WinePath(QORD_BESIDE_DIR_UNIX) + L"\\DiskID32.dll")}));
 }
 
 TEST_F(QordClient, CanUnloadOnlyWhenNoObjectAndNoLockIsAlive) {
