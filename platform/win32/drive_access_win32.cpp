@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace qor {
 
 bool Win32DriveAccess::QueryOsVersion(OsVersionInfo& info) {
@@ -45,10 +47,66 @@ void Win32DriveAccess::Close(Handle handle) {
     if (handle != kInvalidHandle) CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
+namespace {
+
+// The folder of the module that holds this code (qord.dll), with its trailing backslash; empty
+// when it cannot be found.
+std::wstring OwnFolder() {
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(&OwnFolder)),
+                            &self)) {
+        return {};
+    }
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(self, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        if (path.size() >= 32768) return {};  // longer than any Windows path
+        path.resize(path.size() * 2);
+    }
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+// The system folder with its trailing backslash; empty when it cannot be found. A 32-bit
+// process on 64-bit Windows gets its own system folder (SysWOW64), where the 32-bit launcher
+// copies the library.
+std::wstring SystemFolder() {
+    const UINT needed = GetSystemDirectoryW(nullptr, 0);
+    if (needed == 0) return {};
+    std::wstring folder(needed, L'\0');
+    const UINT length = GetSystemDirectoryW(&folder[0], needed);
+    if (length == 0 || length >= needed) return {};
+    folder.resize(length);
+    if (folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+// Loads the library by its full path in `folder`; its own imports are then looked for beside
+// it first.
+HMODULE LoadFrom(const std::wstring& folder) {
+    if (folder.empty()) return nullptr;
+    const std::wstring path = folder + L"DiskID32.dll";
+    return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+}  // namespace
+
 DiskIdLibrary::Status Win32DiskIdLibrary::Call(uint8_t* first, uint8_t* second, int32_t& result) {
-    // Found by the normal search order: the system folder, where the launcher puts it, or the
-    // folder of the program that created the object.
-    HMODULE library = LoadLibraryW(L"DiskID32.dll");
+    // Only two places, each by full path, never the search order: the current folder, PATH or
+    // a DLL directory set by the host program could otherwise hand us a planted library that
+    // would run inside every caller. The system folder comes first: the launcher copies the
+    // shipped library there during configuration, and only administrators can write to it.
+    // This library's own folder (the application's SYS folder, which ships the same library)
+    // serves when configuration has not copied it yet or could not.
+    HMODULE library = LoadFrom(SystemFolder());
+    if (!library) library = LoadFrom(OwnFolder());
     if (!library) return Status::LibraryMissing;
     using DiskIdFunction = LONG(WINAPI*)(BYTE*, BYTE*);
     auto function = reinterpret_cast<DiskIdFunction>(

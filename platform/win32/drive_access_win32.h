@@ -1,5 +1,7 @@
 // The drive-access seam implemented with the real system calls: GetVersionExA, CreateFileW,
-// DeviceIoControl, CloseHandle, and DiskID32.dll loaded by the normal DLL search order.
+// DeviceIoControl, CloseHandle, and DiskID32.dll loaded by full path from the system folder or,
+// failing that, from the folder of the module holding this code (qord.dll), never by the search
+// order.
 #pragma once
 
 #include "platform/drive_access.h"

@@ -195,5 +195,30 @@ TEST(HwinfoPcinf2, GetHdID2FailuresGiveEmptyTextOrAnOverflowError) {
     EXPECT_EQ(object.GetHdID2(0, 2).text, "");
 }
 
+// The data kept from an earlier good read never answers for a drive that failed afterwards.
+TEST(HwinfoPcinf2, GetHdID2GivesEmptyTextWhenTheReadAfterAGoodOneFails) {
+    FakeDrives drives;
+    drives.answers[kSmartRcvDriveData] = {true, IdentifyBlock().Serial("GOOD-1").Output()};
+    Pcinf2 object(drives);
+    ASSERT_EQ(object.GetHdID2(0, 2).text, "GOOD-1");
+
+    {
+        SCOPED_TRACE("the identify call fails on an opened drive");
+        drives.answers[kSmartRcvDriveData] = {false, IdentifyBlock().Serial("STALE").Output()};
+        const Outcome outcome = object.GetHdID2(1, 2);
+        EXPECT_EQ(outcome.error, kNoError);
+        EXPECT_EQ(outcome.text, "");
+        EXPECT_EQ(object.GetHdID2(0, 2).text, "") << "the same drive, read again, fails too";
+    }
+    {
+        SCOPED_TRACE("the drive cannot be opened");
+        drives.devices.erase("\\\\.\\PhysicalDrive2");
+        EXPECT_EQ(object.GetHdID2(2, 2).text, "");
+        EXPECT_EQ(object.GetHdID2(4, 0).text, "");
+    }
+    std::string kept(object.IdentifyData().begin() + 20, object.IdentifyData().begin() + 40);
+    EXPECT_EQ(kept, "GOOD-1" + std::string(14, ' ')) << "kept, but not answered";
+}
+
 }  // namespace
 }  // namespace qor::hwinfo

@@ -25,7 +25,16 @@ std::wstring WinePath(const char* unix_path) {
     return path;
 }
 
-const std::wstring& DllPath() {
+// The qord.dll the tests register: a copy with the stand-in DiskID32.dll beside it, or the built
+// one, which has none beside it.
+std::wstring& DllPath() {
+    static std::wstring path;
+    return path;
+}
+
+std::wstring BesideDllPath() { return WinePath(QORD_BESIDE_DIR_UNIX) + L"\\qord.dll"; }
+
+const std::wstring& LoneDllPath() {
     static const std::wstring path = WinePath(QORD_DLL_UNIX);
     return path;
 }
@@ -173,14 +182,111 @@ class QordClient : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        DllPath() = BesideDllPath();
         ASSERT_EQ(RunRegsvr32(L"/s"), 0u) << "regsvr32 /s failed";
-        SetDllDirectoryW(WinePath(DISKID32_DIR_UNIX).c_str());
         SetStandIn("1", "  STANDIN-ID");
     }
-    void TearDown() override {
-        SetDllDirectoryW(nullptr);
-        CoUninitialize();
+    void TearDown() override { CoUninitialize(); }
+
+    // Registers the built qord.dll, which has no DiskID32.dll beside it, in place of the copy.
+    void RegisterLoneLibrary() {
+        DllPath() = LoneDllPath();
+        ASSERT_EQ(RunRegsvr32(L"/s"), 0u) << "regsvr32 /s failed";
     }
+};
+
+std::wstring SystemDiskId32Path() {
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return L"";
+    return std::wstring(folder) + L"\\DiskID32.dll";
+}
+
+bool SystemFolderHoldsDiskId32() {
+    return GetFileAttributesW(SystemDiskId32Path().c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The stand-in's log of which copy ran: one full path per call (see the stand-in).
+class LoadLog {
+public:
+    LoadLog() {
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        path_ = std::wstring(temp) + L"qord-diskid32-" + std::to_wstring(GetCurrentProcessId()) +
+                L".log";
+        DeleteFileW(path_.c_str());
+        SetEnvironmentVariableW(L"QOR_DISKID32_LOG", path_.c_str());
+    }
+    ~LoadLog() {
+        SetEnvironmentVariableW(L"QOR_DISKID32_LOG", nullptr);
+        DeleteFileW(path_.c_str());
+    }
+    // The paths logged so far, lower case.
+    std::vector<std::string> Paths() const {
+        std::vector<std::string> paths;
+        HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return paths;
+        std::string text(65536, '\0');
+        DWORD read = 0;
+        ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr);
+        CloseHandle(file);
+        text.resize(read);
+        size_t start = 0;
+        for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+            std::string line = text.substr(start, end - start);
+            for (char& c : line) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+            paths.push_back(line);
+        }
+        return paths;
+    }
+
+private:
+    std::wstring path_;
+};
+
+std::string Lower(const std::wstring& text) {
+    std::string out = Narrow(text.c_str());
+    for (char& c : out) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// Plants the stand-in DiskID32.dll everywhere the normal search order looks except the
+// system folder: the current folder, PATH and the DLL directory. Undone on destruction.
+class PlantedLibrary {
+public:
+    PlantedLibrary() : folder_(WinePath(DISKID32_DIR_UNIX)) {
+        wchar_t current[MAX_PATH] = {};
+        GetCurrentDirectoryW(MAX_PATH, current);
+        old_current_ = current;
+        std::vector<wchar_t> path(32768);
+        const DWORD length = GetEnvironmentVariableW(L"PATH", path.data(), 32768);
+        old_path_.assign(path.data(), length < 32768 ? length : 0);
+        SetCurrentDirectoryW(folder_.c_str());
+        SetEnvironmentVariableW(L"PATH", (folder_ + L";" + old_path_).c_str());
+        SetDllDirectoryW(folder_.c_str());
+    }
+    ~PlantedLibrary() {
+        SetDllDirectoryW(nullptr);
+        SetEnvironmentVariableW(L"PATH", old_path_.c_str());
+        SetCurrentDirectoryW(old_current_.c_str());
+    }
+    // Whether a plain load by name in this process finds the planted library.
+    bool FoundByName() const {
+        HMODULE found = LoadLibraryW(L"DiskID32.dll");
+        if (!found) return false;
+        wchar_t path[MAX_PATH] = {};
+        GetModuleFileNameW(found, path, MAX_PATH);
+        FreeLibrary(found);
+        const std::wstring loaded = path;
+        return loaded.size() > folder_.size() &&
+               lstrcmpiW(loaded.substr(0, folder_.size()).c_str(), folder_.c_str()) == 0;
+    }
+
+private:
+    std::wstring folder_;
+    std::wstring old_current_;
+    std::wstring old_path_;
 };
 
 TEST_F(QordClient, Regsvr32RegistersAndUnregistersTheClassesAndTypeLibrary) {
@@ -248,6 +354,121 @@ TEST_F(QordClient, TypeLibraryDescribesTheClassesAndTheirDualInterfaces) {
     for (const GUID* clsid : {&CLSID_PCINF1, &CLSID_PCINF2, &CLSID_PCINF3}) {
         info_of(*clsid, TKIND_COCLASS, TYPEFLAG_FCANCREATE);
     }
+}
+
+// The enumerations by name and value, in declaration order, as object browsers list them.
+TEST_F(QordClient, TypeLibraryDeclaresTheTwoEnumerations) {
+    Ref<ITypeLib> library;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_QORd, 1, 0, 0x0409, reinterpret_cast<ITypeLib**>(library.Out())),
+              S_OK);
+    std::vector<std::string> found;
+    for (UINT index = 0; index < library->GetTypeInfoCount(); ++index) {
+        TYPEKIND kind;
+        ASSERT_EQ(library->GetTypeInfoType(index, &kind), S_OK);
+        if (kind != TKIND_ENUM) continue;
+        Ref<ITypeInfo> info;
+        ASSERT_EQ(library->GetTypeInfo(index, reinterpret_cast<ITypeInfo**>(info.Out())), S_OK);
+        BSTR name = nullptr;
+        info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+        std::string text = Narrow(name) + ":";
+        SysFreeString(name);
+        TYPEATTR* type = nullptr;
+        ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
+        const WORD members = type->cVars;
+        info->ReleaseTypeAttr(type);
+        for (WORD member = 0; member < members; ++member) {
+            VARDESC* var = nullptr;
+            ASSERT_EQ(info->GetVarDesc(member, &var), S_OK);
+            EXPECT_EQ(var->varkind, VAR_CONST);
+            BSTR member_name = nullptr;
+            info->GetDocumentation(var->memid, &member_name, nullptr, nullptr, nullptr);
+            VARIANT value;
+            VariantInit(&value);
+            VariantChangeType(&value, var->lpvarValue, 0, VT_I4);
+            text += " " + Narrow(member_name) + "=" + std::to_string(V_I4(&value));
+            SysFreeString(member_name);
+            info->ReleaseVarDesc(var);
+        }
+        found.push_back(text);
+    }
+    EXPECT_EQ(found, (std::vector<std::string>{
+                         "eumDiskNo: hdPrimaryMaster=0 hdPrimarySlave=1 hdSecondaryMaster=2 "
+                         "hdSecondarySlave=3",
+                         "eumInfoType: hdmodelsn=0 hdOnlyModel=1 hdOnlySN=2"}));
+}
+
+// What a late-bound caller gets when it leaves GetHdID2's arguments out: the type library's
+// defaults, drive hdPrimaryMaster and type hdOnlySN, each typed with its enumeration.
+TEST_F(QordClient, TypeLibraryGivesGetHdID2ItsOptionalArgumentsAndDefaults) {
+    Ref<IDispatch> object = CreateByProgId(L"QORd.PCINF2");
+    ASSERT_NE(object.get(), nullptr);
+    Ref<ITypeInfo> info;
+    ASSERT_EQ(object->GetTypeInfo(0, LOCALE_USER_DEFAULT, reinterpret_cast<ITypeInfo**>(info.Out())),
+              S_OK);
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"GetHdID2"), const_cast<LPOLESTR>(L"numDisk"),
+                        const_cast<LPOLESTR>(L"numType")};
+    DISPID ids[3] = {};
+    ASSERT_EQ(object->GetIDsOfNames(IID_NULL, names, 3, LOCALE_USER_DEFAULT, ids), S_OK);
+    EXPECT_EQ(ids[1], 0) << "numDisk is the first argument";
+    EXPECT_EQ(ids[2], 1) << "numType is the second argument";
+
+    TYPEATTR* type = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
+    const WORD functions = type->cFuncs;
+    info->ReleaseTypeAttr(type);
+    bool seen = false;
+    for (WORD index = 0; index < functions; ++index) {
+        FUNCDESC* function = nullptr;
+        ASSERT_EQ(info->GetFuncDesc(index, &function), S_OK);
+        if (function->memid != ids[0]) {
+            info->ReleaseFuncDesc(function);
+            continue;
+        }
+        seen = true;
+        EXPECT_EQ(function->invkind, INVOKE_FUNC);
+        ASSERT_EQ(function->cParams, 2);
+        EXPECT_EQ(function->cParamsOpt, 0) << "optional through defaults, not as variants";
+        const char* enums[] = {"eumDiskNo", "eumInfoType"};
+        const LONG defaults[] = {0, 2};
+        for (int param = 0; param < 2; ++param) {
+            SCOPED_TRACE(enums[param]);
+            const ELEMDESC& element = function->lprgelemdescParam[param];
+            const USHORT flags = element.paramdesc.wParamFlags;
+            EXPECT_TRUE(flags & PARAMFLAG_FIN);
+            EXPECT_TRUE(flags & PARAMFLAG_FOPT);
+            ASSERT_TRUE(flags & PARAMFLAG_FHASDEFAULT);
+            ASSERT_NE(element.paramdesc.pparamdescex, nullptr);
+            VARIANT value;
+            VariantInit(&value);
+            ASSERT_EQ(VariantChangeType(&value, &element.paramdesc.pparamdescex->varDefaultValue,
+                                        0, VT_I4),
+                      S_OK);
+            EXPECT_EQ(V_I4(&value), defaults[param]);
+            ASSERT_EQ(element.tdesc.vt, VT_USERDEFINED);
+            Ref<ITypeInfo> referenced;
+            ASSERT_EQ(info->GetRefTypeInfo(element.tdesc.hreftype,
+                                           reinterpret_cast<ITypeInfo**>(referenced.Out())),
+                      S_OK);
+            BSTR name = nullptr;
+            referenced->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+            EXPECT_EQ(Narrow(name), enums[param]);
+            SysFreeString(name);
+        }
+        info->ReleaseFuncDesc(function);
+    }
+    EXPECT_TRUE(seen);
+
+    // Leaving out only the first argument, by naming the second, is accepted too.
+    VARIANT type_only = Long(1);
+    DISPID named = ids[2];
+    DISPPARAMS params = {&type_only, &named, 1, 1};
+    VARIANT result;
+    VariantInit(&result);
+    EXPECT_EQ(object->Invoke(ids[0], IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                             &result, nullptr, nullptr),
+              S_OK);
+    EXPECT_EQ(V_VT(&result), VT_BSTR);
+    VariantClear(&result);
 }
 
 TEST_F(QordClient, Pcinf1PropertiesAndTheIllegalDriveNumberError) {
@@ -428,12 +649,8 @@ TEST_F(QordClient, Pcinf3AnswersFromTheStandIn) {
 }
 
 TEST_F(QordClient, Pcinf3WithoutTheLibraryRaisesAnError) {
-    SetDllDirectoryW(nullptr);
-    HMODULE found = LoadLibraryW(L"DiskID32.dll");
-    if (found) {
-        FreeLibrary(found);
-        GTEST_SKIP() << "a DiskID32.dll is installed in this prefix";
-    }
+    if (SystemFolderHoldsDiskId32()) GTEST_SKIP() << "a DiskID32.dll is installed in this prefix";
+    RegisterLoneLibrary();
     Ref<IDispatch> object = CreateByProgId(L"QORd.PCINF3");
     ASSERT_NE(object.get(), nullptr);
     Call call;
@@ -441,6 +658,70 @@ TEST_F(QordClient, Pcinf3WithoutTheLibraryRaisesAnError) {
     EXPECT_EQ(call.hr, DISP_E_EXCEPTION);
     EXPECT_EQ(call.exception.scode, HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
     EXPECT_FALSE(call.Description().empty());
+}
+
+// A DiskID32.dll in the current folder, on PATH or in the DLL directory of the calling program
+// is never run; only the one beside qord.dll (or in the system folder) is.
+TEST_F(QordClient, Pcinf3NeverLoadsAPlantedLibrary) {
+    if (SystemFolderHoldsDiskId32()) GTEST_SKIP() << "a DiskID32.dll is installed in this prefix";
+    RegisterLoneLibrary();
+    PlantedLibrary planted;
+    ASSERT_TRUE(planted.FoundByName()) << "the plain search order would find the planted copy";
+    SetStandIn("1", "  PLANTED");
+    LoadLog log;
+
+    Ref<IDispatch> object = CreateByProgId(L"QORd.PCINF3");
+    ASSERT_NE(object.get(), nullptr);
+    Call call;
+    Invoke(object, L"GetHdID3", DISPATCH_METHOD, {}, call);
+    EXPECT_EQ(call.hr, DISP_E_EXCEPTION) << "answered " << call.Text();
+    EXPECT_EQ(call.exception.scode, HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
+    EXPECT_EQ(GetModuleHandleW(L"DiskID32.dll"), nullptr);
+    EXPECT_TRUE(log.Paths().empty()) << "the planted copy ran";
+}
+
+TEST_F(QordClient, Pcinf3LoadsTheLibraryBesideItselfWhateverTheCurrentFolder) {
+    if (SystemFolderHoldsDiskId32()) GTEST_SKIP() << "a DiskID32.dll is installed in this prefix";
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    SetCurrentDirectoryW(temp);
+    SetStandIn("1", "  BESIDE\\0");
+    LoadLog log;
+    Ref<IDispatch> object = CreateByProgId(L"QORd.PCINF3");
+    ASSERT_NE(object.get(), nullptr);
+    Call call;
+    Invoke(object, L"GetHdID3", DISPATCH_METHOD, {}, call);
+    ASSERT_EQ(call.hr, S_OK) << call.Description();
+    EXPECT_EQ(call.Text(), "BESIDE");
+    EXPECT_EQ(GetModuleHandleW(L"DiskID32.dll"), nullptr) << "released after the call";
+    EXPECT_EQ(log.Paths(), (std::vector<std::string>{
+                               Lower(WinePath(QORD_BESIDE_DIR_UNIX) + L"\\DiskID32.dll")}));
+}
+
+// The copy the launcher puts into the system folder is preferred to the one beside qord.dll;
+// once it is gone, the one beside is used again.
+TEST_F(QordClient, Pcinf3PrefersTheSystemFolderCopy) {
+    if (SystemFolderHoldsDiskId32()) GTEST_SKIP() << "a DiskID32.dll is installed in this prefix";
+    const std::wstring system_copy = SystemDiskId32Path();
+    ASSERT_TRUE(CopyFileW((WinePath(DISKID32_DIR_UNIX) + L"\\DiskID32.dll").c_str(),
+                          system_copy.c_str(), TRUE));
+    struct Remove {
+        std::wstring path;
+        ~Remove() { DeleteFileW(path.c_str()); }
+    } remove{system_copy};
+    LoadLog log;
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1) ASSERT_TRUE(DeleteFileW(system_copy.c_str()));
+        Ref<IDispatch> object = CreateByProgId(L"QORd.PCINF3");
+        ASSERT_NE(object.get(), nullptr);
+        Call call;
+        Invoke(object, L"GetHdID3", DISPATCH_METHOD, {}, call);
+        ASSERT_EQ(call.hr, S_OK) << call.Description();
+        EXPECT_EQ(call.Text(), "STANDIN-ID");
+    }
+    EXPECT_EQ(log.Paths(), (std::vector<std::string>{
+                               Lower(system_copy),
+                               Lower(WinePath(QORD_BESIDE_DIR_UNIX) + L"\\DiskID32.dll")}));
 }
 
 TEST_F(QordClient, CanUnloadOnlyWhenNoObjectAndNoLockIsAlive) {
