@@ -7,9 +7,6 @@ root=$(pwd)
 out="$root/build/screenshots"
 rm -rf "$out"
 mkdir -p "$out"
-source scripts/wine-env.sh
-qor_wine_start "$root"
-trap qor_wine_stop EXIT
 export QOR_SCREENSHOTS="Z:${out//\//\\}"
 ctest --preset win64 -R 'LauncherEndToEnd\.(TrustNotice|SecondInstance|Splash)|FirstStart' > "$out/ctest.log" 2>&1 ||
   { tail -30 "$out/ctest.log"; exit 1; }

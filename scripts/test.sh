@@ -3,14 +3,11 @@
 # adapter and end-to-end tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
 bash scripts/build.sh
 
 echo "== host tests"
 ctest --preset host
 
+# The win64 tests start and stop their Wine environment themselves (the wine_env fixture).
 echo "== Windows tests under Wine"
-source scripts/wine-env.sh
-qor_wine_start "$root"
-trap qor_wine_stop EXIT
 ctest --preset win64

@@ -39,5 +39,6 @@ if(WIN32)
     DISKID32_DIR_UNIX="$<TARGET_FILE_DIR:diskid32_standin>")
   add_dependencies(hwinfo_client_tests qord diskid32_standin hwinfo_qord_beside)
   gtest_discover_tests(hwinfo_client_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT 120 RESOURCE_LOCK qord_registration)
+                       PROPERTIES TIMEOUT 120 RESOURCE_LOCK qord_registration
+                                  ${QOR_WINE_TEST_PROPERTIES})
 endif()

@@ -30,7 +30,8 @@ if(WIN32)
   add_dependencies(qor_installer_e2e_tests QOR_SETUP qor_demo_app qor_unrar_standin qor_timeout_standin qor_sleeper)
   # The tests share the Uninstall key, the shortcuts and the desktop: one at a time.
   gtest_discover_tests(qor_installer_e2e_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT 200 RESOURCE_LOCK qor_installer_machine)
+                       PROPERTIES TIMEOUT 200 RESOURCE_LOCK qor_installer_machine
+                                  ${QOR_WINE_TEST_PROPERTIES})
 endif()
 
 if(WIN32)
