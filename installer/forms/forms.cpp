@@ -9,6 +9,7 @@
 #include "installer/product.h"
 #include "platform/win32/automation.h"
 #include "platform/win32/unicode.h"
+#include "platform/win32/window_class.h"
 
 namespace qor::installer::forms {
 namespace {
@@ -130,21 +131,9 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-void RegisterClass(const wchar_t* name, WNDPROC proc, HBRUSH background) {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    if (GetClassInfoExW(GetModuleHandleW(nullptr), name, &wc)) return;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    wc.hbrBackground = background;
-    wc.lpszClassName = name;
-    RegisterClassExW(&wc);
-}
 
 HWND Frame(HWND parent, int id, bool visible) {
-    RegisterClass(L"QORFrame", FrameProc, FaceBrush());
+    win32::RegisterFormClass(L"QORFrame", FrameProc, FaceBrush());
     RECT client;
     GetClientRect(parent, &client);
     HWND frame = CreateWindowExW(WS_EX_CONTROLPARENT, L"QORFrame", L"", WS_CHILD | (visible ? WS_VISIBLE : 0), 0, 0,
@@ -154,7 +143,7 @@ HWND Frame(HWND parent, int id, bool visible) {
 }
 
 HWND CreateForm(const wchar_t* cls, WNDPROC proc, const std::string& caption) {
-    RegisterClass(cls, proc, FaceBrush());
+    win32::RegisterFormClass(cls, proc, FaceBrush());
     HWND hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, cls, Wide(caption).c_str(),
                                 WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
                                 CW_USEDEFAULT, CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr, nullptr,

@@ -101,16 +101,5 @@ void HookLabel(HWND label) {
     if (label) SetWindowSubclass(label, LabelHook, 1, 0);
 }
 
-void RegisterFormClass(const wchar_t* name, WNDPROC proc, HBRUSH background) {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    if (GetClassInfoExW(GetModuleHandleW(nullptr), name, &wc)) return;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = background ? background : reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = name;
-    RegisterClassExW(&wc);
-}
 
 }  // namespace qor::forms

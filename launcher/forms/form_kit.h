@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/window_class.h"
+
 #include <string>
 
 namespace qor::forms {
@@ -47,7 +49,6 @@ HCURSOR HandCursor();
 constexpr UINT kLabelHoverMessage = WM_APP + 1;
 void HookLabel(HWND label);
 
-// Registers a window class once (the same name again is a no-op).
-void RegisterFormClass(const wchar_t* name, WNDPROC proc, HBRUSH background = nullptr);
+using win32::RegisterFormClass;
 
 }  // namespace qor::forms

@@ -1,6 +1,7 @@
 #include "updater/forms/update_form.h"
 
 #include "platform/win32/unicode.h"
+#include "platform/win32/window_class.h"
 
 namespace qor::forms {
 namespace {
@@ -70,17 +71,7 @@ UpdateForm::UpdateForm(Handler handler) : handler_(std::move(handler)) {
     green_ = CreateSolidBrush(kGreen);
     grey_ = CreateSolidBrush(kLineGrey);
 
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof wc;
-    if (!GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &wc)) {
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-        wc.hbrBackground = background_;
-        wc.lpszClassName = kClassName;
-        RegisterClassExW(&wc);
-    }
+    win32::RegisterFormClass(kClassName, Proc, background_);
     hwnd_ = CreateWindowExW(0, kClassName, win32::Wide(kUpdaterCaption).c_str(),
                             WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, CW_USEDEFAULT,
                             CW_USEDEFAULT, 100, 100, nullptr, nullptr, GetModuleHandleW(nullptr), this);
