@@ -75,25 +75,23 @@ TEST_F(Downloader, RefusedStatusLeavesEveryFileAsItWas) {
     EXPECT_EQ(http.calls.back(), "close");
 }
 
-TEST_F(Downloader, PartialContentStatusIsAccepted) {
-    http.responses["/x"] = {"206", "3", "abc"};
-    EXPECT_TRUE(Get("http://h/x"));
-    EXPECT_EQ(files.files[target], "abc");
-}
-
-TEST_F(Downloader, EmptyBodyWithLengthZeroGivesAnEmptyFile) {
-    files.AddFile(target, "old");
-    http.responses["/x"] = {"200", "0", ""};
-    EXPECT_TRUE(Get("http://h/x"));
-    EXPECT_EQ(files.files.at(target), "");
-}
-
-TEST_F(Downloader, LeftoverTemporaryFileIsReplacedFromTheFirstByte) {
-    files.AddFile(temp, "stale bytes of an earlier transfer");
-    http.Serve("/x", "fresh");
-    EXPECT_TRUE(Get("http://h/x"));
-    EXPECT_EQ(files.files[target], "fresh");
-    EXPECT_FALSE(files.FileExists(temp));
+TEST_F(Downloader, CompleteTransfersReplaceTargetAndLeftoverTemporaryFile) {
+    struct Case {
+        const char* name;
+        FakeHttp::Response response;
+    } cases[] = {
+        {"partial content status", {"206", "3", "abc"}},
+        {"empty body of length 0", {"200", "0", ""}},
+        {"fresh bytes", {"200", "5", "fresh"}},
+    };
+    for (const Case& c : cases) {
+        files.AddFile(target, "old");
+        files.AddFile(temp, "stale bytes of an earlier transfer");
+        http.responses["/x"] = c.response;
+        EXPECT_TRUE(Get("http://h/x")) << c.name;
+        EXPECT_EQ(files.files.at(target), c.response.body) << c.name;
+        EXPECT_FALSE(files.FileExists(temp)) << c.name;
+    }
 }
 
 TEST_F(Downloader, BrokenTransfersEndFalseAndNeverTakeTheTargetName) {
@@ -134,9 +132,10 @@ TEST_F(Downloader, NothingIsOpenedWithoutUrlConnectionOrReachableNetwork) {
     http.calls.clear();
     EXPECT_FALSE(Get("http://h/x"));
     EXPECT_EQ(http.calls, (std::vector<std::string>{"connected", "probe"}));
-}
 
-TEST_F(Downloader, UrlWithoutSchemeConnectsToNoHost) {
+    // A URL without the scheme connects to no host.
+    http.reachable = true;
+    http.calls.clear();
     http.Serve("", "abc");
     EXPECT_FALSE(Get("h/x"));
     EXPECT_EQ(http.calls[3], "connect ");

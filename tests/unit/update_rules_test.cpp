@@ -47,14 +47,12 @@ TEST(UpdateLog, EdgeCasesOfTheLines) {
 
 TEST(VersionOrder, OneDigitMajorIsPaddedThenTextIsCompared) {
     EXPECT_TRUE(IsNewerVersion("6.02", "6.01"));
-    EXPECT_TRUE(IsNewerVersion("10.01", "6.01"));
     EXPECT_TRUE(IsNewerVersion("10.00", "9.05"));
     EXPECT_TRUE(IsNewerVersion("6.1", "6.09"));
     EXPECT_TRUE(IsNewerVersion("6.01.02", "6.01"));
     EXPECT_TRUE(IsNewerVersion("6.02", "6.01.06"));
     EXPECT_FALSE(IsNewerVersion("6.01", "6.01"));
     EXPECT_FALSE(IsNewerVersion("6.01", "6.01.03"));
-    EXPECT_FALSE(IsNewerVersion("6.01", "6.02"));
     EXPECT_FALSE(IsNewerVersion("9.05", "10.00"));
     // Anything sorts after the missing version "0.00"; an empty text is never newer.
     EXPECT_TRUE(IsNewerVersion("6.01", "0.00"));
@@ -83,17 +81,14 @@ TEST(Url, HostAndPath) {
 
 TEST(Sizes, ByteKilobyteAndMegabyteTexts) {
     EXPECT_EQ(FormatByteSize(0), "0B");
-    EXPECT_EQ(FormatByteSize(512), "512B");
     EXPECT_EQ(FormatByteSize(1023), "1023B");
     EXPECT_EQ(FormatByteSize(1024), "1KB");
     EXPECT_EQ(FormatByteSize(1536), "2KB");
-    EXPECT_EQ(FormatByteSize(2048), "2KB");
     EXPECT_EQ(FormatByteSize(2560), "2KB");  // half to even
     EXPECT_EQ(FormatByteSize(3584), "4KB");
     EXPECT_EQ(FormatByteSize(1048575), "1024KB");
     EXPECT_EQ(FormatByteSize(1048576), "1.00M");
     EXPECT_EQ(FormatByteSize(1572864), "1.50M");
-    EXPECT_EQ(FormatByteSize(3145728), "3.00M");
     EXPECT_EQ(FormatByteSize(2147483647), "2048.00M");
     // 1.125 MiB lies halfway between 1.12 and 1.13: to the even neighbour.
     EXPECT_EQ(FormatByteSize(1179648), "1.12M");
@@ -103,10 +98,8 @@ TEST(Sizes, ByteKilobyteAndMegabyteTexts) {
 
 TEST(Progress, TextAndBar) {
     EXPECT_EQ(DownloadProgressText(1536, 3145728), "正在下载升级包： 2KB/3.00M    0%");
-    EXPECT_EQ(DownloadProgressText(1024, 2048), "正在下载升级包： 1KB/2KB    50%");
     EXPECT_EQ(DownloadProgressText(2048, 2048), "正在下载升级包： 2KB/2KB    100%");
     EXPECT_EQ(DownloadProgressText(10, 0), "正在下载升级包： 10B/0B    0%");
-    EXPECT_EQ(ProgressBarWidth(6765, 0, 100), 0);
     EXPECT_EQ(ProgressBarWidth(6765, 50, 100), 3352);
     EXPECT_EQ(ProgressBarWidth(6765, 100, 100), 6705);
     EXPECT_EQ(ProgressBarWidth(6765, 10, 0), 0);
@@ -114,7 +107,6 @@ TEST(Progress, TextAndBar) {
 }
 
 TEST(ContentLength, LeadingNumberRounded) {
-    EXPECT_EQ(ParseContentLength("3145728"), 3145728);
     EXPECT_EQ(ParseContentLength(" 12abc"), 12);
     EXPECT_EQ(ParseContentLength(""), 0);
     EXPECT_EQ(ParseContentLength("abc"), 0);

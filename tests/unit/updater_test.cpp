@@ -64,6 +64,13 @@ TEST_F(Updater, SecondInstanceEndsSilentlyOnlyForTheLaunchersSwitches) {
     EXPECT_EQ(Run("/D"), UpdaterNext::EndProgram);
     EXPECT_EQ(shell.messages, (std::vector<std::string>{"I:QOR自动升级程序已经运行！", "I:QOR自动升级程序已经运行！"}));
     EXPECT_TRUE(http.calls.empty());
+
+    // Alone, other arguments end without asking anything.
+    shell.anotherInstance = false;
+    shell.messages.clear();
+    for (const char* arg : {"/s", "/D", "x"}) EXPECT_EQ(Run(arg), UpdaterNext::EndProgram) << arg;
+    EXPECT_TRUE(http.calls.empty());
+    EXPECT_TRUE(shell.messages.empty());
 }
 
 TEST_F(Updater, WaitingNewerPackageOpensDownloadedModeForEveryArgument) {
@@ -108,13 +115,8 @@ TEST_F(Updater, InteractiveCheckReportsCurrentVersionOrUnreachableServer) {
     EXPECT_EQ(shell.messages.back(), "E:无法连接到服务器！");
 }
 
-TEST_F(Updater, MissingLauncherCountsAsVersionZero) {
+TEST_F(Updater, MissingLauncherCountsAsVersionZeroAndMissingEditionFileAsksTheEmptyEdition) {
     files.files.erase(kLauncher);
-    EXPECT_EQ(Run(""), UpdaterNext::KeepWindow);
-    EXPECT_EQ(window.headline, "检测到QOR服务器上有新版本:6.02 [当前版本:0.00]");
-}
-
-TEST_F(Updater, NoEditionFileAsksForTheEmptyEditionLog) {
     files.files.erase(kApp + "\\QOR_BIZACC_6.01");
     // Hidden or system files and folders of that name form do not name the edition.
     files.AddFile(kApp + "\\QOR_HIDDEN_1", "");
@@ -122,7 +124,9 @@ TEST_F(Updater, NoEditionFileAsksForTheEmptyEditionLog) {
     files.AddFile(kApp + "\\QOR_SYSTEM_1", "");
     files.systemFiles.insert(kApp + "\\QOR_SYSTEM_1");
     files.AddFolder(kApp + "\\QOR_FOLDER_1");
-    Run("");
+    http.Serve("/QOR__UPDATE_LOG.txt", kServerLog);
+    EXPECT_EQ(Run(""), UpdaterNext::KeepWindow);
+    EXPECT_EQ(window.headline, "检测到QOR服务器上有新版本:6.02 [当前版本:0.00]");
     EXPECT_EQ(http.paths, (std::vector<std::string>{"/QOR__UPDATE_LOG.txt"}));
 }
 
@@ -147,12 +151,6 @@ TEST_F(Updater, BackgroundModeDownloadsAndMarksTheLogWithoutAnyWindowOrMessage) 
     Run("/d");
     EXPECT_FALSE(files.FileExists(kPackage));
     EXPECT_EQ(files.files[kLog], kServerLog);
-    EXPECT_TRUE(shell.messages.empty());
-}
-
-TEST_F(Updater, OtherArgumentsEndWithoutAsking) {
-    for (const char* arg : {"/s", "/D", "x"}) EXPECT_EQ(Run(arg), UpdaterNext::EndProgram);
-    EXPECT_TRUE(http.calls.empty());
     EXPECT_TRUE(shell.messages.empty());
 }
 
@@ -222,14 +220,6 @@ TEST_F(Installation, RestartWithoutCommandAndTheManualModes) {
     EXPECT_EQ(shell.messages, (std::vector<std::string>{"I:QOR自动升级成功！", "I:新的版本将在重新启动QOR软件后生效！"}));
 }
 
-TEST_F(Installation, ExtractionWithoutNewLauncherRestoresTheBackup) {
-    extractorWrites = false;
-    Run("");
-    EXPECT_EQ(InstallPackage(p, s), UpdaterNext::EndProgram);
-    EXPECT_EQ(files.files[kLauncher], "launcher");
-    EXPECT_FALSE(files.FileExists(kLauncher + ".6.01.06"));
-}
-
 TEST_F(Installation, ExtractorThatDoesNotStartIsAnErrorAndLeavesTheLauncher) {
     runner.nextPid = 0;
     extractorWrites = false;
@@ -243,6 +233,12 @@ TEST_F(Installation, ExtractorThatDoesNotStartIsAnErrorAndLeavesTheLauncher) {
     EXPECT_TRUE(window.installEnabled);
     EXPECT_TRUE(window.giveUpEnabled);
     EXPECT_EQ(Started(), (std::vector<std::string>{kExtract}));  // no restart
+
+    // An extractor that runs but writes no new launcher: the backup comes back.
+    runner.nextPid = 100;
+    EXPECT_EQ(InstallPackage(p, s), UpdaterNext::EndProgram);
+    EXPECT_EQ(files.files[kLauncher], "launcher");
+    EXPECT_FALSE(files.FileExists(kLauncher + ".6.01.06"));
 }
 
 TEST_F(Installation, RunningLauncherOrSpreadsheetBlocksEverything) {
