@@ -51,21 +51,18 @@ std::string SpecialFolder(int csidl) {
     return Narrow(path, wcslen(path));
 }
 
-// A shortcut's target and arguments, read with IShellLinkW; false when it cannot be loaded.
-bool ReadShortcut(const std::string& path, std::string& target, std::string& arguments) {
+// A shortcut's target and arguments as "target|arguments", read with IShellLinkW; the shell may
+// store the target with a doubled separator folded, so doubled ones are folded here too.
+std::string ReadShortcut(const std::string& path) {
     win32::ComPtr<IShellLinkW> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.OutVoid())))
-        return false;
     win32::ComPtr<IPersistFile> file;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, file.OutVoid())) || FAILED(file->Load(Wide(path).c_str(), STGM_READ)))
-        return false;
-    wchar_t buffer[MAX_PATH * 2] = {};
-    link->GetPath(buffer, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
-    target = Narrow(buffer, wcslen(buffer));
-    buffer[0] = 0;
-    link->GetArguments(buffer, MAX_PATH * 2);
-    arguments = Narrow(buffer, wcslen(buffer));
-    return true;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.OutVoid())) ||
+        FAILED(link->QueryInterface(IID_IPersistFile, file.OutVoid())) || FAILED(file->Load(Wide(path).c_str(), STGM_READ)))
+        return "(cannot load " + path + ")";
+    wchar_t target[MAX_PATH * 2] = {}, arguments[MAX_PATH * 2] = {};
+    link->GetPath(target, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
+    link->GetArguments(arguments, MAX_PATH * 2);
+    return ReplaceAll(Narrow(target, wcslen(target)), "\\\\", "\\") + "|" + Narrow(arguments, wcslen(arguments));
 }
 
 // The Uninstall key's string values (64-bit view); empty when the key is missing.
@@ -217,6 +214,12 @@ protected:
         return text;
     }
 
+    // Starts "EXE /u" and waits for the uninstall window.
+    HWND OpenUninstall(SetupRun& setup, const std::string& exe) {
+        Start(setup, exe, "/u");
+        return ui::WaitForWindow("QOR卸载", setup.pi.dwProcessId, 30000);
+    }
+
     // Agreement accepted, on to the folder page.
     HWND OpenFolderPage(SetupRun& setup) {
         HWND fd = ui::WaitForWindow("QOR安装", setup.pi.dwProcessId, 30000);
@@ -265,8 +268,7 @@ protected:
         test::MakeFolder(folder);
         ASSERT_TRUE(CopyFileW(Wide(MakePackage(withExtractor)).c_str(), Wide(folder + "\\QOR_SETUP.exe").c_str(), FALSE));
         SetupRun setup;
-        Start(setup, folder + "\\QOR_SETUP.exe", "/u");
-        HWND fu = ui::WaitForWindow("QOR卸载", setup.pi.dwProcessId, 30000);
+        HWND fu = OpenUninstall(setup, folder + "\\QOR_SETUP.exe");
         ASSERT_NE(fu, nullptr);
         ui::ClickButtonByText(fu, "修复安装(&S)..");
         HWND fd = ui::WaitForWindow("QOR安装", setup.pi.dwProcessId, 30000);
@@ -395,25 +397,17 @@ TEST_F(InstallerEndToEnd, InstallsIntoTheChosenFolderRegistersAndStartsTheProgra
     EXPECT_TRUE(PollUntil([&] { return !ReadBytes(RunLog()).empty(); })) << "QOR.exe was not started";
 
     ASSERT_TRUE(PollUntil([&] { return UninstallValues().size() == 5; }));
-    std::map<std::string, std::string> values = UninstallValues();
-    EXPECT_EQ(values["DisplayIcon"], I + "qor.ico");
-    EXPECT_EQ(values["DisplayName"], kProduct);
-    EXPECT_EQ(values["DisplayVersion"], "6.01");
-    EXPECT_EQ(values["Publisher"], "QORsoft");
-    EXPECT_EQ(values["UninstallString"], I + "QOR_SETUP.exe /u");
+    EXPECT_EQ(UninstallValues(), (std::map<std::string, std::string>{{"DisplayIcon", I + "qor.ico"},
+                                                                      {"DisplayName", kProduct},
+                                                                      {"DisplayVersion", "6.01"},
+                                                                      {"Publisher", "QORsoft"},
+                                                                      {"UninstallString", I + "QOR_SETUP.exe /u"}}));
 
-    std::string target, arguments;
-    ASSERT_TRUE(ReadShortcut(DesktopLink(), target, arguments));
-    // The shell may store the target with the doubled separator folded.
-    auto same = [](std::string a, const std::string& b) { return ReplaceAll(a, "\\\\", "\\") == ReplaceAll(b, "\\\\", "\\"); };
-    EXPECT_PRED2(same, target, I + "QOR.exe");
-    EXPECT_EQ(arguments, "");
-    ASSERT_TRUE(ReadShortcut(MenuFolder() + "\\" + kProduct + ".lnk", target, arguments));
-    EXPECT_PRED2(same, target, I + "QOR.exe");
-    EXPECT_EQ(arguments, "");
-    ASSERT_TRUE(ReadShortcut(MenuFolder() + "\\卸载 " + kProduct + ".lnk", target, arguments));
-    EXPECT_PRED2(same, target, I + "QOR_SETUP.exe");
-    EXPECT_EQ(arguments, "/u");
+    const std::string exe = ReplaceAll(I, "\\\\", "\\") + "QOR.exe";
+    EXPECT_EQ(ReadShortcut(DesktopLink()), exe + "|");
+    EXPECT_EQ(ReadShortcut(MenuFolder() + "\\" + kProduct + ".lnk"), exe + "|");
+    EXPECT_EQ(ReadShortcut(MenuFolder() + "\\卸载 " + kProduct + ".lnk"),
+              ReplaceAll(I, "\\\\", "\\") + "QOR_SETUP.exe|/u");
 }
 
 TEST_F(InstallerEndToEnd, UninstallRemovesWhatTheRecordListsAndKeepsTheUsersFiles) {
@@ -480,8 +474,7 @@ TEST_F(InstallerEndToEnd, WholeFolderRemovalDeletesEverythingVisibleAndTheFolder
     WriteBytes(I + "导出\\表.xls", "x");
 
     SetupRun setup;
-    Start(setup, I + "QOR_SETUP.exe", "/u");
-    HWND fu = ui::WaitForWindow("QOR卸载", setup.pi.dwProcessId, 30000);
+    HWND fu = OpenUninstall(setup, I + "QOR_SETUP.exe");
     ASSERT_NE(fu, nullptr);
     ui::ClickButtonByText(fu, "同时删除整个安装文件夹");
     EXPECT_TRUE(PollUntil([&] { return Visible(fu, "勾选后安装文件夹中的所有账套文件和导出的Excel表格都会被删除（不推荐）"); }));
@@ -504,8 +497,7 @@ TEST_F(InstallerEndToEnd, LockedFileAnsweredNoLeavesTheEntryAndTheShortcuts) {
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
 
     SetupRun setup;
-    Start(setup, I + "QOR_SETUP.exe", "/u");
-    HWND fu = ui::WaitForWindow("QOR卸载", setup.pi.dwProcessId, 30000);
+    HWND fu = OpenUninstall(setup, I + "QOR_SETUP.exe");
     ASSERT_NE(fu, nullptr);
     ui::ClickButtonByText(fu, "卸载(&U)");
     Answer(setup.pi.dwProcessId, "询问", IDOK);
@@ -532,8 +524,7 @@ TEST_F(InstallerEndToEnd, RepairReinstallsIntoTheSameFolder) {
     DeleteUninstallKey();
 
     SetupRun setup;
-    Start(setup, I + "QOR_SETUP.exe", "/u");
-    HWND fu = ui::WaitForWindow("QOR卸载", setup.pi.dwProcessId, 30000);
+    HWND fu = OpenUninstall(setup, I + "QOR_SETUP.exe");
     ASSERT_NE(fu, nullptr);
     ui::ClickButtonByText(fu, "修复安装(&S)..");
     HWND fd = ui::WaitForWindow("QOR安装", setup.pi.dwProcessId, 30000);
@@ -616,8 +607,7 @@ TEST_F(InstallerEndToEnd, MissingRecordIsReportedAndNothingIsRemoved) {
     ASSERT_TRUE(CopyFileW(Wide(WinePath(QOR_TEST_SETUP_EXE)).c_str(), Wide(I + "QOR_SETUP.exe").c_str(), FALSE));
     WriteBytes(I + "QOR.exe", "x");
     SetupRun setup;
-    Start(setup, I + "QOR_SETUP.exe", "/u");
-    HWND fu = ui::WaitForWindow("QOR卸载", setup.pi.dwProcessId, 30000);
+    HWND fu = OpenUninstall(setup, I + "QOR_SETUP.exe");
     ASSERT_NE(fu, nullptr);
     ui::ClickButtonByText(fu, "卸载(&U)");
     Answer(setup.pi.dwProcessId, "询问", IDOK);
@@ -638,8 +628,7 @@ TEST_F(InstallerEndToEnd, DriveRootRefusesTheWholeFolderRemoval) {
     WriteBytes(I + "qor-root-a.txt", "a");
     {
         SetupRun setup;
-        Start(setup, exe, "/u");
-        HWND fu = ui::WaitForWindow("QOR卸载", setup.pi.dwProcessId, 30000);
+        HWND fu = OpenUninstall(setup, exe);
         ASSERT_NE(fu, nullptr);
         ui::ClickButtonByText(fu, "同时删除整个安装文件夹");
         ASSERT_TRUE(PollUntil([&] { return ui::IsChecked(ui::FindChild(fu, "同时删除整个安装文件夹")); }));

@@ -156,6 +156,11 @@ public:
         waited.push_back(pid);
         return pid != 0;
     }
+    std::vector<std::string> Commands() const {
+        std::vector<std::string> lines;
+        for (const Started& s : started) lines.push_back(s.commandLine);
+        return lines;
+    }
 };
 
 // The launcher's shell for the hand-off: only message pumping matters there.

@@ -30,11 +30,6 @@ protected:
         files.AddFile(kApp + "\\QOR_UPDATE.LOG", version + "\r\nnotes\r\nhttp://h/p.rar  ! DOWNLOAD COMPLETE");
         files.AddFile(kApp + "\\QOR_UPDATE.rar", "package");
     }
-    std::vector<std::string> Started() {
-        std::vector<std::string> lines;
-        for (const auto& s : runner.started) lines.push_back(s.commandLine);
-        return lines;
-    }
 
     FakeLauncherShell shell;
     FakeFileStore files;
@@ -48,7 +43,7 @@ TEST_F(HandOff, NewerCompleteDownloadHandsOverWithTheCommand) {
     CompleteDownload("6.02");
     state.command.commandText = "D:\\Books\\a.qorb";
     EXPECT_TRUE(HandOffUpdate(p, state));
-    EXPECT_EQ(Started(), (std::vector<std::string>{kInstall}));
+    EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kInstall}));
     EXPECT_EQ(runner.started[0].style, WindowStyle::NormalFocus);
     EXPECT_EQ(files.files[kApp + "\\SYS\\setinf.txt"], "ZTCOMMAND = D:\\Books\\a.qorb\r\n");
 
@@ -83,7 +78,7 @@ TEST_F(HandOff, OtherwiseTheBackgroundCheckStarts) {
         state.fullVersion = c.running;
         runner.started.clear();
         EXPECT_FALSE(HandOffUpdate(p, state)) << c.name;
-        EXPECT_EQ(Started(), (std::vector<std::string>{kBackground})) << c.name;
+        EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kBackground})) << c.name;
         EXPECT_EQ(runner.started[0].style, WindowStyle::MinimizedNoFocus);
     }
 }
@@ -94,7 +89,7 @@ TEST_F(HandOff, NewUpdaterReplacesTheOldOne) {
     EXPECT_EQ(files.files[kUpdater], "new");
     EXPECT_FALSE(files.FileExists(kNewUpdater));
     EXPECT_EQ(wmi.terminated, (std::vector<std::string>{"SELECT * FROM Win32_Process WHERE Name='QOR_UPDATE.exe'"}));
-    EXPECT_EQ(Started(), (std::vector<std::string>{kBackground}));
+    EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kBackground}));
 
     // Without an old updater the new one just takes the name.
     files.files.erase(kUpdater);

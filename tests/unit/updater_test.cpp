@@ -38,11 +38,6 @@ protected:
         files.AddFile(kLog, version + "\r\nnotes\r\nhttp://127.0.0.1/pkg/QOR_UPDATE.rar  ! DOWNLOAD COMPLETE");
         files.AddFile(kPackage, "PACKAGE");
     }
-    std::vector<std::string> Started() {
-        std::vector<std::string> lines;
-        for (const auto& st : runner.started) lines.push_back(st.commandLine);
-        return lines;
-    }
 
     FakeUpdaterShell shell;
     FakeWindow window;
@@ -194,7 +189,7 @@ TEST_F(Installation, InstallsRestartsTheLauncherWithItsCommandAndEmptiesIt) {
     files.AddFile(kLauncher + ".6.01.06", "old backup");
     ASSERT_EQ(Run("/s"), UpdaterNext::KeepWindow);
     EXPECT_EQ(InstallPackage(p, s), UpdaterNext::EndProgram);
-    EXPECT_EQ(Started(), (std::vector<std::string>{kExtract, "\"C:\\QOR\\QOR.exe\" /0/D:\\Books\\a.qorb"}));
+    EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kExtract, "\"C:\\QOR\\QOR.exe\" /0/D:\\Books\\a.qorb"}));
     EXPECT_EQ(runner.waited, (std::vector<uint32_t>{100}));
     EXPECT_EQ(files.files[kLauncher], "new launcher");
     EXPECT_FALSE(files.FileExists(kLauncher + ".6.01.06"));
@@ -209,14 +204,14 @@ TEST_F(Installation, InstallsRestartsTheLauncherWithItsCommandAndEmptiesIt) {
 TEST_F(Installation, RestartWithoutCommandAndTheManualModes) {
     Run("/s");
     InstallPackage(p, s);
-    EXPECT_EQ(Started().back(), "\"C:\\QOR\\QOR.exe\" /0");
+    EXPECT_EQ(runner.Commands().back(), "\"C:\\QOR\\QOR.exe\" /0");
 
     SetUp();
     runner.started.clear();
     shell.messages.clear();
     Run("/r");
     EXPECT_EQ(InstallPackage(p, s), UpdaterNext::EndProgram);
-    EXPECT_EQ(Started(), (std::vector<std::string>{kExtract}));
+    EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kExtract}));
     EXPECT_EQ(shell.messages, (std::vector<std::string>{"I:QOR自动升级成功！", "I:新的版本将在重新启动QOR软件后生效！"}));
 }
 
@@ -232,7 +227,7 @@ TEST_F(Installation, ExtractorThatDoesNotStartIsAnErrorAndLeavesTheLauncher) {
     EXPECT_FALSE(window.busy);
     EXPECT_TRUE(window.installEnabled);
     EXPECT_TRUE(window.giveUpEnabled);
-    EXPECT_EQ(Started(), (std::vector<std::string>{kExtract}));  // no restart
+    EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kExtract}));  // no restart
 
     // An extractor that runs but writes no new launcher: the backup comes back.
     runner.nextPid = 100;
@@ -280,7 +275,7 @@ TEST_F(Installation, GivingUp) {
     EXPECT_TRUE(runner.started.empty());
     shell.answerOk = true;
     EXPECT_EQ(GiveUp(p, s), UpdaterNext::EndProgram);
-    EXPECT_EQ(Started(), (std::vector<std::string>{"\"C:\\QOR\\QOR.exe\" /0"}));
+    EXPECT_EQ(runner.Commands(), (std::vector<std::string>{"\"C:\\QOR\\QOR.exe\" /0"}));
     EXPECT_EQ(shell.messages, (std::vector<std::string>{"Q:确定要放弃升级吗？", "Q:确定要放弃升级吗？"}));
     EXPECT_TRUE(files.FileExists(kPackage));
 
@@ -314,7 +309,7 @@ TEST_F(Updater, OnlineUpgradeDownloadsThenOffersTheInstallation) {
     http.Serve("/pkg/QOR_UPDATE.rar", "PACKAGE");
     shell.answerYes = true;
     EXPECT_EQ(OnlineUpgrade(p, s), UpdaterNext::EndProgram);
-    EXPECT_EQ(Started(), (std::vector<std::string>{kExtract}));
+    EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kExtract}));
     EXPECT_FALSE(files.FileExists(kLog));
 }
 
