@@ -184,6 +184,8 @@ protected:
     bool extractorWrites = true;
 };
 
+// The whole installation with its restart runs end to end; here what the e2e test cannot see:
+// an older backup replaced, the waiting, the ending of running launchers, the bar.
 TEST_F(Installation, InstallsRestartsTheLauncherWithItsCommandAndEmptiesIt) {
     files.AddFile(kApp + "\\SYS\\setinf.txt", "ZTCOMMAND = D:\\Books\\a.qorb\r\n");
     files.AddFile(kLauncher + ".6.01.06", "old backup");
@@ -191,11 +193,8 @@ TEST_F(Installation, InstallsRestartsTheLauncherWithItsCommandAndEmptiesIt) {
     EXPECT_EQ(InstallPackage(p, s), UpdaterNext::EndProgram);
     EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kExtract, "\"C:\\QOR\\QOR.exe\" /0/D:\\Books\\a.qorb"}));
     EXPECT_EQ(runner.waited, (std::vector<uint32_t>{100}));
-    EXPECT_EQ(files.files[kLauncher], "new launcher");
     EXPECT_FALSE(files.FileExists(kLauncher + ".6.01.06"));
-    EXPECT_FALSE(files.FileExists(kLog));
     EXPECT_EQ(files.files[kApp + "\\SYS\\setinf.txt"], "ZTCOMMAND = \r\n");
-    EXPECT_EQ(shell.messages, (std::vector<std::string>{"I:QOR自动升级成功！"}));
     EXPECT_EQ(window.barWidth, 6705);
     EXPECT_EQ(wmi.terminated, (std::vector<std::string>{"SELECT * FROM Win32_Process WHERE Name='QOR.exe'"}));
     EXPECT_TRUE(window.statuses.back() == "升级包安装完成！");
@@ -289,12 +288,9 @@ TEST_F(Updater, OnlineUpgradeDownloadsThenOffersTheInstallation) {
     ASSERT_EQ(Run(""), UpdaterNext::KeepWindow);
     shell.answerYes = false;
     EXPECT_EQ(OnlineUpgrade(p, s), UpdaterNext::KeepWindow);
-    EXPECT_EQ(files.files[kPackage], "PACKAGE");
     EXPECT_EQ(files.files[kLog], kServerLog + "  ! DOWNLOAD COMPLETE");
-    EXPECT_EQ(window.status, "升级包下载完成！");
     EXPECT_TRUE(window.installShown);
     EXPECT_FALSE(window.onlineEnabled);
-    EXPECT_EQ(window.headline, "检测到已下载完成的新版本:6.02 [当前版本:6.01.06]");
     EXPECT_EQ(shell.messages, (std::vector<std::string>{"Q:新版本升级包已下载完成！\r\n是否立即安装？"}));
 
     // A failed download: the message, idle layout, buttons back.
