@@ -5,7 +5,7 @@
 #include "installer/install_record.h"
 #include "installer/package/package.h"
 #include "installer/product.h"
-#include "launcher/processes/processes.h"
+#include "common/processes/processes.h"
 
 namespace qor::installer {
 

@@ -6,8 +6,8 @@
 #include "core/version_text.h"
 #include "core/wildcard.h"
 #include "launcher/machine_queries.h"
-#include "launcher/processes/processes.h"
-#include "launcher/settings/settings.h"
+#include "common/processes/processes.h"
+#include "common/settings/settings.h"
 
 namespace qor {
 

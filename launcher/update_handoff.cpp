@@ -2,8 +2,8 @@
 
 #include "core/text.h"
 #include "core/update_rules.h"
-#include "launcher/processes/processes.h"
-#include "launcher/settings/settings.h"
+#include "common/processes/processes.h"
+#include "common/settings/settings.h"
 
 namespace qor {
 

@@ -3,8 +3,8 @@
 #include "core/text.h"
 #include "core/update_rules.h"
 #include "core/version_text.h"
-#include "launcher/processes/processes.h"
-#include "launcher/settings/settings.h"
+#include "common/processes/processes.h"
+#include "common/settings/settings.h"
 #include "updater/update_log.h"
 
 namespace qor {

@@ -5,7 +5,7 @@
 
 #include "launcher/forms/form_kit.h"
 #include "launcher/forms/splash.h"
-#include "launcher/settings/settings.h"
+#include "common/settings/settings.h"
 #include "platform/win32/unicode.h"
 
 namespace qor::forms {

@@ -1,4 +1,4 @@
-#include "launcher/processes/processes.h"
+#include "common/processes/processes.h"
 
 #include <gtest/gtest.h>
 

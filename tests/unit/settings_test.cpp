@@ -1,4 +1,4 @@
-#include "launcher/settings/settings.h"
+#include "common/settings/settings.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 
 #include "core/launcher_rules.h"
 #include "core/text.h"
-#include "launcher/processes/processes.h"
+#include "common/processes/processes.h"
 #include "fakes.h"
 
 namespace qor {

@@ -2,7 +2,7 @@
 // line breaks in a value.
 #include <gtest/gtest.h>
 
-#include "launcher/settings/settings.h"
+#include "common/settings/settings.h"
 #include "launcher/update_handoff.h"
 #include "tests/unit/fakes.h"
 #include "tests/unit/update_fakes.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "launcher/machine_queries.h"
-#include "launcher/processes/processes.h"
+#include "common/processes/processes.h"
 #include "platform/win32/management_win32.h"
 #include "wine_test_support.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "launcher/settings/settings.h"
+#include "common/settings/settings.h"
 #include "platform/win32/file_store_win32.h"
 #include "wine_test_support.h"
 

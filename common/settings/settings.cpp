@@ -1,4 +1,4 @@
-#include "launcher/settings/settings.h"
+#include "common/settings/settings.h"
 
 #include "core/settings_text.h"
 #include "core/text.h"
