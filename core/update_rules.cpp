@@ -41,12 +41,23 @@ UpdateLogLines ParseUpdateLog(const std::string& text) {
     return log;
 }
 
+bool IsVersionText(const std::string& text) {
+    const std::vector<std::string> runs = Split(text, ".");
+    if (runs.size() < 2) return false;
+    for (const std::string& run : runs) {
+        if (run.empty()) return false;
+        for (char c : run)
+            if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    }
+    return true;
+}
+
 bool IsValidServerLog(const UpdateLogLines& log) {
-    return log.lineCount >= 2 && !log.version.empty() && !log.lastLine.empty();
+    return log.lineCount >= 2 && IsVersionText(log.version) && !log.lastLine.empty();
 }
 
 bool IsCompletedDownloadLog(const UpdateLogLines& log) {
-    return log.lineCount >= 2 && !log.version.empty() && WildcardMatch(log.lastLine, "*DOWNLOAD COMPLETE*");
+    return log.lineCount >= 2 && IsVersionText(log.version) && WildcardMatch(log.lastLine, "*DOWNLOAD COMPLETE*");
 }
 
 bool IsNewerVersion(const std::string& candidate, const std::string& reference) {
@@ -71,11 +82,8 @@ std::string GetUrlPath(const std::string& url, const std::string& host) {
     const size_t scheme = url.find("http://");
     const size_t at = url.find(host, scheme == std::string::npos ? 0 : scheme + 7);
     if (at == std::string::npos) return std::string();
-    std::string rest = url.substr(at + host.size());
-    // The path is the piece up to the next occurrence of the host text.
-    const size_t next = rest.find(host);
-    if (next != std::string::npos) rest.resize(next);
-    return rest;
+    // A file name may repeat the host ("/files/dl.x.cn_6.02.rar"): the path runs to the end.
+    return url.substr(at + host.size());
 }
 
 std::string FormatByteSize(int32_t count) {

@@ -23,11 +23,16 @@ struct UpdateLogLines {
 
 UpdateLogLines ParseUpdateLog(const std::string& text);
 
-// A server log usable for an update: at least two lines, a version line and a last line that
-// are both non-empty. An empty or one-line log is never valid.
+// True for a version line: runs of digits joined by single dots, at least two runs (6.02,
+// 06.02, 6.02.01). Anything else (an HTML page a proxy answered with, a blank, a trailing space)
+// would sort as a version of its own and be offered as newer on every start.
+bool IsVersionText(const std::string& text);
+
+// A server log usable for an update: at least two lines, a version line that is a version text
+// and a non-empty last line. An empty or one-line log is never valid.
 bool IsValidServerLog(const UpdateLogLines& log);
-// A log that marks a completed download: at least two lines, a non-empty version line and a last
-// line holding "DOWNLOAD COMPLETE" (case-sensitive).
+// A log that marks a completed download: at least two lines, a version line that is a version
+// text and a last line holding "DOWNLOAD COMPLETE" (case-sensitive).
 bool IsCompletedDownloadLog(const UpdateLogLines& log);
 
 // True when the candidate version text sorts strictly after the reference once a one-digit
@@ -37,8 +42,8 @@ bool IsNewerVersion(const std::string& candidate, const std::string& reference);
 // The host of an "http://" URL (up to the first "/" after the scheme; a port stays part of it);
 // empty without "http://".
 std::string GetUrlHost(const std::string& url);
-// The part of the URL after the first occurrence of the host (after the scheme) up to a further
-// occurrence of it; empty when the host is not in it.
+// Everything after the first occurrence of the host (after the scheme), further occurrences of
+// the host text included; empty when the host is not in it.
 std::string GetUrlPath(const std::string& url, const std::string& host);
 
 // 512 gives "512B", 2048 "2KB", 1.5 MiB "1.50M"; halves round to the even neighbour.

@@ -14,7 +14,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (log.lineCount == 1 && log.version != text) abort();
     const bool complete = qor::IsCompletedDownloadLog(log);
     const bool valid = qor::IsValidServerLog(log);
-    if ((complete || valid) && log.version.empty()) abort();
+    // A usable log starts with a version text: runs of digits joined by single dots.
+    const auto versionLike = [](const std::string& v) {
+        return !v.empty() && v.find_first_not_of("0123456789.") == std::string::npos && v.front() != '.' &&
+               v.back() != '.' && v.find("..") == std::string::npos && v.find('.') != std::string::npos;
+    };
+    if ((complete || valid) && !versionLike(log.version)) abort();
+    if (qor::IsVersionText(text) != versionLike(text)) abort();
 
     // Version order: never both ways, never an equal text newer.
     const std::string& a = log.version;

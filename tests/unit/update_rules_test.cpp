@@ -41,6 +41,15 @@ TEST(UpdateLog, EdgeCasesOfTheLines) {
         EXPECT_FALSE(IsCompletedDownloadLog(log)) << text;
         EXPECT_EQ(log.notes, "") << text;
     }
+    // Only a version text makes a usable first line: a proxy's HTML page is no update.
+    for (const char* version : {"6.02", "06.02", "6.02.01", "10.00"}) {
+        EXPECT_TRUE(IsValidServerLog(ParseUpdateLog(std::string(version) + "\r\nhttp://h/p"))) << version;
+        EXPECT_TRUE(IsCompletedDownloadLog(ParseUpdateLog(std::string(version) + "\r\nu  ! DOWNLOAD COMPLETE"))) << version;
+    }
+    for (const char* version : {"<html>", "6", "6.", ".02", "6..02", "6.02 ", " 6.02", "6,02", "v6.02", "６.02"}) {
+        EXPECT_FALSE(IsValidServerLog(ParseUpdateLog(std::string(version) + "\r\nhttp://h/p"))) << version;
+        EXPECT_FALSE(IsCompletedDownloadLog(ParseUpdateLog(std::string(version) + "\r\nu  ! DOWNLOAD COMPLETE"))) << version;
+    }
     // Chinese notes keep their text.
     EXPECT_EQ(ParseUpdateLog("6.02\r\n修正了报表\r\n\r\nu").notes, "\r\n修正了报表\r\n\r\n");
 }
@@ -74,8 +83,9 @@ TEST(Url, HostAndPath) {
     EXPECT_EQ(GetUrlHost("HTTP://host/a"), "");
     EXPECT_EQ(GetUrlPath("http://host/a", ""), "");
     EXPECT_EQ(GetUrlPath("http://host/a", "other"), "");
-    // Only the piece after the first occurrence counts.
-    EXPECT_EQ(GetUrlPath("http://h/a/h/b", "h"), "/a/");
+    // Everything after the first occurrence, a host repeated in the file name included.
+    EXPECT_EQ(GetUrlPath("http://h/a/h/b", "h"), "/a/h/b");
+    EXPECT_EQ(GetUrlPath("http://dl.x.cn/files/dl.x.cn_6.02.rar", "dl.x.cn"), "/files/dl.x.cn_6.02.rar");
     EXPECT_EQ(GetUrlPath("http://tp/a", "tp"), "/a");
 }
 
