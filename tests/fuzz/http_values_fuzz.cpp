@@ -27,6 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = qor::GetUrlPath(url, host);
     if (host.size() > url.size() || path.size() > url.size()) abort();
     if (!host.empty() && url.find("http://" + host) == std::string::npos) abort();
+    // The path is the whole rest of the URL after the host.
+    if (url.compare(url.size() - path.size(), path.size(), path) != 0) abort();
 
     const int32_t announced = qor::ParseContentLength(fields[1]);
     const std::string progress = qor::DownloadProgressText(static_cast<int32_t>(fields[3].size()), announced);
@@ -41,6 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qor::TransferCounters counters;
     const bool ok = qor::DownloadFile(http, files, view, url, "C:\\QOR\\x.rar", counters);
     if (ok && files.files["C:\\QOR\\x.rar"] != fields[3].substr(0, static_cast<size_t>(announced))) abort();
+    // An empty body completes only when a Content-Length announced it.
+    if (ok && fields[3].empty() && fields[1].empty()) abort();
     if (http.reads > static_cast<int>(fields[3].size() / 1024 + 2)) abort();
     return 0;
 }

@@ -101,6 +101,7 @@ TEST_F(Downloader, BrokenTransfersEndFalseAndNeverTakeTheTargetName) {
     } cases[] = {
         {"short body", {"200", "5000", std::string(3000, 'x')}},
         {"no Content-Length", {"200", "", std::string(3000, 'x')}},
+        {"empty body without Content-Length", {"200", "", ""}},
         {"length 0 but a body", {"200", "0", "abc"}},
         {"longer than announced", {"200", "1000", std::string(3000, 'x')}},
         {"failed read", {"200", "3000", std::string(3000, 'x'), 2048}},

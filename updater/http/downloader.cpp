@@ -38,7 +38,8 @@ bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const
             http.AddHeader("Connection: close");
             if (http.Send()) {
                 view.PumpMessages();
-                counters.announced = ParseContentLength(http.QueryInfo(HttpInfo::ContentLength));
+                const std::string length = http.QueryInfo(HttpInfo::ContentLength);
+                counters.announced = ParseContentLength(length);
                 if (IsAcceptedStatus(http.QueryInfo(HttpInfo::StatusCode))) {
                     const std::string temporary = target + ".temp";
                     if (files.FileExists(target)) files.RemoveFile(target);
@@ -82,7 +83,9 @@ bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const
                                 view.NowMs() - lastShown >= kProgressIntervalMs)
                                 showProgress();
                         }
-                        if (counters.received == counters.announced) {
+                        // An empty body is complete only when the head announced it; without a
+                        // length, a body that ends at once is a transfer that broke off.
+                        if (counters.received == counters.announced && (counters.received > 0 || !length.empty())) {
                             result = true;
                             break;
                         }

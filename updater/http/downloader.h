@@ -43,8 +43,8 @@ inline const char* const kConnectingStatus = "正在连接QOR服务器...";
 
 // True when the resource was received completely and stands under the target name. A status
 // other than 200 or 206 leaves the target and any temporary file untouched; a transfer that
-// breaks off (failed read, body ending short of the announced length or without one) has
-// deleted the old target and leaves the partial temporary file.
+// breaks off (failed read, body ending short of the announced length or without one, an empty
+// body without a Content-Length) has deleted the old target and leaves the partial temporary file.
 bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const std::string& url,
                   const std::string& target, TransferCounters& counters);
 

@@ -90,6 +90,10 @@ TEST_F(WinInetDownloader, PartialContentEmptyBodyLeftoverTemporaryFileAndSchemel
     bool ok = false;
     EXPECT_EQ(ReadBytes(target, &ok), "");
     EXPECT_TRUE(ok);
+    // The same empty body without a Content-Length is a transfer that broke off.
+    server.Serve("/empty.rar", "", "nolength");
+    EXPECT_FALSE(Get(server.Url("/empty.rar")));
+    EXPECT_FALSE(IsFile(target));
 
     DeleteFileW(win32::Wide(target).c_str());
     const std::string before = server.Requests();
