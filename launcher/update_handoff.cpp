@@ -41,8 +41,12 @@ bool HandOffUpdate(UpdateHandOffPlatform& p, const LauncherState& state) {
     p.shell.PumpMessages();
     if (complete && p.files.FileExists(JoinPath(state.appFolder, "\\QOR_UPDATE.rar")) &&
         IsNewerVersion(updateVersion, state.fullVersion)) {
-        if (!state.command.commandText.empty())
-            WriteSetting(p.files, state.appFolder, "ZTCOMMAND", state.command.commandText);
+        // Written on every hand-off, empty when this start named no account set: a value left by
+        // an earlier hand-off that broke off (power loss, a killed process) must never be handed
+        // back. A command the settings file cannot hold (a line break) empties the key as well.
+        const std::string& command = state.command.commandText;
+        WriteSetting(p.files, state.appFolder, "ZTCOMMAND",
+                     command.find_first_of("\r\n") == std::string::npos ? command : std::string());
         p.runner.Start("\"" + updater + "\" /s", WindowStyle::NormalFocus);
         return true;
     }

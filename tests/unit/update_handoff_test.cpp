@@ -47,13 +47,16 @@ TEST_F(HandOff, NewerCompleteDownloadHandsOverWithTheCommand) {
     EXPECT_EQ(runner.started[0].style, WindowStyle::NormalFocus);
     EXPECT_EQ(files.files[kApp + "\\SYS\\setinf.txt"], "ZTCOMMAND = D:\\Books\\a.qorb\r\n");
 
-    // Two-digit majors order correctly; an empty command writes no setting.
-    files.files.erase(kApp + "\\SYS\\setinf.txt");
+    // Two-digit majors order correctly. A start without an account set, or with a command the
+    // file cannot hold, empties a value an earlier hand-off left behind.
     CompleteDownload("10.00");
     state.fullVersion = "9.05";
-    state.command.commandText = "";
-    EXPECT_TRUE(HandOffUpdate(p, state));
-    EXPECT_FALSE(files.FileExists(kApp + "\\SYS\\setinf.txt"));
+    for (const char* command : {"", "D:\\a.qorb\r\nFSSHOW = True"}) {
+        files.AddFile(kApp + "\\SYS\\setinf.txt", "ZTCOMMAND = D:\\Old\\stale.qorb\r\n");
+        state.command.commandText = command;
+        EXPECT_TRUE(HandOffUpdate(p, state));
+        EXPECT_EQ(files.files[kApp + "\\SYS\\setinf.txt"], "ZTCOMMAND = \r\n");
+    }
 }
 
 TEST_F(HandOff, OtherwiseTheBackgroundCheckStarts) {
@@ -69,6 +72,7 @@ TEST_F(HandOff, OtherwiseTheBackgroundCheckStarts) {
         {"not complete", "6.02\r\nu", true, "6.01"},
         {"no package", "6.02\r\nu  ! DOWNLOAD COMPLETE", false, "6.01"},
         {"one line", "6.02  ! DOWNLOAD COMPLETE", true, "6.01"},
+        {"page instead of a version", "<html>\r\nu  ! DOWNLOAD COMPLETE", true, "6.01"},
     };
     for (const Case& c : cases) {
         files.files.erase(kApp + "\\QOR_UPDATE.LOG");
