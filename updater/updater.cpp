@@ -35,6 +35,14 @@ void RemoveIfPresent(FileStore& files, const std::string& path) {
     if (files.FileExists(path)) files.RemoveFile(path);
 }
 
+// Ends the updater. Started with "/s", it gives the launcher its account set back on every way
+// out: the launcher ended so that the update could be installed. The restart's "/0" skips the
+// launcher's update stage, so the two never start each other in a loop.
+UpdaterNext EndUpdater(UpdaterPlatform& p, const UpdaterState& s) {
+    if (s.argument == "/s") RestartLauncher(p, s);
+    return UpdaterNext::EndProgram;
+}
+
 }  // namespace
 
 std::string GetFileVersionText(FileStore& files, SystemQueries& system, const std::string& path) {
@@ -85,7 +93,7 @@ UpdaterNext RunUpdater(UpdaterPlatform& p, const std::string& updateHost, Update
 
     if (p.shell.AnotherInstanceRunning()) {
         if (s.argument != "/d" && s.argument != "/s") p.shell.ShowMessage(kUpdaterAlreadyRunning, UpdaterIcon::Information);
-        return UpdaterNext::EndProgram;
+        return EndUpdater(p, s);
     }
 
     // A package that was downloaded completely and is newer than the launcher is offered first,
@@ -123,7 +131,7 @@ UpdaterNext RunUpdater(UpdaterPlatform& p, const std::string& updateHost, Update
             MarkDownloadComplete(p.files, s.appFolder);
         }
     }
-    return UpdaterNext::EndProgram;
+    return EndUpdater(p, s);
 }
 
 UpdaterNext OnlineUpgrade(UpdaterPlatform& p, UpdaterState& s) {
@@ -170,16 +178,17 @@ UpdaterNext InstallPackage(UpdaterPlatform& p, UpdaterState& s) {
     if (!p.files.FileExists(package)) {
         p.shell.ShowMessage("未找到升级包文件【QOR_UPDATE.rar】！", UpdaterIcon::Critical);
         RemoveIfPresent(p.files, UpdateLogPath(s.appFolder));
-        return UpdaterNext::EndProgram;
+        return EndUpdater(p, s);
     }
     if (!p.files.FileExists(ExtractorPath(s))) {
         p.shell.ShowMessage("缺少解压缩程序文件【UnRAR.exe】！\r\n请手动将升级包文件【QOR_UPDATE.rar】解压缩到当前文件夹以完成升级。",
                             UpdaterIcon::Information);
-        return UpdaterNext::EndProgram;
+        return EndUpdater(p, s);
     }
 
     p.window.ShowStatus("正在安装升级包(请不要关闭本窗口)...");
     p.window.EnableButton(UpdaterButton::GiveUp, false);
+    s.installing = true;
 
     const std::string launcher = LauncherPath(s);
     const std::string backup = launcher + "." + s.currentVersion;
@@ -197,34 +206,42 @@ UpdaterNext InstallPackage(UpdaterPlatform& p, UpdaterState& s) {
     // overwrite its own running image; what counts is the launcher the extraction left.
     p.runner.WaitForExit(pid);
 
-    // The extraction normally writes a new launcher; where it wrote none (a damaged package, or
-    // one without it) the backup takes the launcher's name again, so a launcher always remains.
-    if (p.files.FileExists(backup)) {
-        if (p.files.FileExists(launcher)) p.files.RemoveFile(backup);
-        else p.files.RenameFile(backup, launcher);
+    // Every update package carries the new launcher: the launcher and the updater judge "newer"
+    // by its version, so an extraction that wrote none (a damaged or empty package, or one
+    // without it) has failed, and the same package would be offered again on every start. The
+    // backup then takes the launcher's name again, so that a launcher always remains.
+    if (p.files.FileExists(launcher)) {
+        RemoveIfPresent(p.files, backup);
+    } else {
+        failed = true;
+        if (p.files.FileExists(backup)) p.files.RenameFile(backup, launcher);
     }
     p.window.ShowStatus("升级包安装完成！");
 
     if (failed) {
+        // The package and the log stay for the next try.
         p.shell.ShowMessage("自动升级过程发生错误！\r\n请重试！", UpdaterIcon::Critical);
         p.window.SetBusy(false);
         p.window.EnableButton(UpdaterButton::Install, true);
         p.window.EnableButton(UpdaterButton::GiveUp, true);
+        s.installing = false;
         return UpdaterNext::KeepWindow;
     }
 
     p.window.ShowProgressWidth(p.window.StatusWidth() - 60);
     p.shell.ShowMessage("QOR自动升级成功！", UpdaterIcon::Information);
     RemoveIfPresent(p.files, UpdateLogPath(s.appFolder));
-    if (s.argument == "/s") RestartLauncher(p, s);
-    else if (s.argument == "/r") p.shell.ShowMessage("新的版本将在重新启动QOR软件后生效！", UpdaterIcon::Information);
-    return UpdaterNext::EndProgram;
+    if (s.argument == "/r") p.shell.ShowMessage("新的版本将在重新启动QOR软件后生效！", UpdaterIcon::Information);
+    return EndUpdater(p, s);
 }
 
 UpdaterNext GiveUp(UpdaterPlatform& p, UpdaterState& s) {
+    // A close that arrives while the installation runs (queued during the renames, or handled
+    // while a message box of the installation is up) must not end the program while the
+    // extractor works with the launcher renamed away.
+    if (s.installing) return UpdaterNext::KeepWindow;
     if (!p.shell.AskOkCancel("确定要放弃升级吗？")) return UpdaterNext::KeepWindow;
-    if (s.argument == "/s") RestartLauncher(p, s);
-    return UpdaterNext::EndProgram;
+    return EndUpdater(p, s);
 }
 
 void RestartLauncher(UpdaterPlatform& p, const UpdaterState& s) {

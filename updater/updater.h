@@ -75,6 +75,8 @@ struct UpdaterState {
     std::string notes;
     std::string packageUrl;
     TransferCounters counters;
+    // From the moment Cno is disabled until the installation ends: giving up does nothing.
+    bool installing = false;
 };
 
 // What the program does after a sequence: keep the window open, or end at once.
@@ -105,6 +107,8 @@ void FillOnlineMode(UpdaterWindow& window, const UpdaterState& s);
 // The buttons and the closing of the window.
 UpdaterNext OnlineUpgrade(UpdaterPlatform& p, UpdaterState& s);
 UpdaterNext InstallPackage(UpdaterPlatform& p, UpdaterState& s);
+// Giving up (Cno, or closing the window); does nothing while the installation runs. Every way
+// out of the updater started with "/s" starts the launcher again.
 UpdaterNext GiveUp(UpdaterPlatform& p, UpdaterState& s);
 // Starts the launcher again with the command it handed over (ZTCOMMAND), emptying that key.
 void RestartLauncher(UpdaterPlatform& p, const UpdaterState& s);

@@ -214,25 +214,80 @@ TEST_F(Installation, RestartWithoutCommandAndTheManualModes) {
     EXPECT_EQ(shell.messages, (std::vector<std::string>{"I:QOR自动升级成功！", "I:新的版本将在重新启动QOR软件后生效！"}));
 }
 
-TEST_F(Installation, ExtractorThatDoesNotStartIsAnErrorAndLeavesTheLauncher) {
-    runner.nextPid = 0;
+// An extraction that leaves no new launcher has failed: the error, the old launcher back, the
+// package and the log kept for another try, the window idle.
+TEST_F(Installation, ExtractionWithoutNewLauncherIsAnError) {
+    struct Case {
+        const char* name;
+        uint32_t pid;        // 0: the extractor does not start
+        bool launcherBefore;
+    } cases[] = {
+        {"extractor does not start", 0, true},
+        {"package without a launcher, or empty", 100, true},
+        {"no launcher before and none after", 100, false},
+    };
     extractorWrites = false;
-    Run("/s");
-    EXPECT_EQ(InstallPackage(p, s), UpdaterNext::KeepWindow);
-    EXPECT_EQ(shell.messages, (std::vector<std::string>{"E:自动升级过程发生错误！\r\n请重试！"}));
-    EXPECT_EQ(files.files[kLauncher], "launcher");
-    EXPECT_TRUE(files.FileExists(kLog));
-    EXPECT_TRUE(files.FileExists(kPackage));
-    EXPECT_FALSE(window.busy);
-    EXPECT_TRUE(window.installEnabled);
-    EXPECT_TRUE(window.giveUpEnabled);
-    EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kExtract}));  // no restart
+    for (const Case& c : cases) {
+        if (!c.launcherBefore) files.files.erase(kLauncher);
+        runner.nextPid = c.pid;
+        runner.started.clear();
+        shell.messages.clear();
+        Run("/s");
+        EXPECT_EQ(InstallPackage(p, s), UpdaterNext::KeepWindow) << c.name;
+        EXPECT_EQ(shell.messages, (std::vector<std::string>{"E:自动升级过程发生错误！\r\n请重试！"})) << c.name;
+        EXPECT_EQ(files.FileExists(kLauncher), c.launcherBefore) << c.name;
+        if (c.launcherBefore) EXPECT_EQ(files.files[kLauncher], "launcher") << c.name;
+        EXPECT_FALSE(files.FileExists(kLauncher + ".6.01.06")) << c.name;
+        EXPECT_TRUE(files.FileExists(kLog)) << c.name;
+        EXPECT_TRUE(files.FileExists(kPackage)) << c.name;
+        EXPECT_FALSE(window.busy) << c.name;
+        EXPECT_TRUE(window.installEnabled) << c.name;
+        EXPECT_TRUE(window.giveUpEnabled) << c.name;
+        EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kExtract})) << c.name;  // no restart
+    }
+}
 
-    // An extractor that runs but writes no new launcher: the backup comes back.
-    runner.nextPid = 100;
-    EXPECT_EQ(InstallPackage(p, s), UpdaterNext::EndProgram);
-    EXPECT_EQ(files.files[kLauncher], "launcher");
-    EXPECT_FALSE(files.FileExists(kLauncher + ".6.01.06"));
+// Closing the window while the extractor runs does nothing; once the installation has failed,
+// closing gives up again.
+TEST_F(Installation, ClosingDuringTheInstallationDoesNothing) {
+    Run("/s");
+    extractorWrites = false;
+    UpdaterNext closed = UpdaterNext::EndProgram;
+    runner.onStart = [&](const std::string&) { closed = GiveUp(p, s); };
+    EXPECT_EQ(InstallPackage(p, s), UpdaterNext::KeepWindow);
+    EXPECT_EQ(closed, UpdaterNext::KeepWindow);
+    EXPECT_EQ(shell.messages, (std::vector<std::string>{"E:自动升级过程发生错误！\r\n请重试！"}));
+    EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kExtract}));
+    EXPECT_EQ(GiveUp(p, s), UpdaterNext::EndProgram);
+    EXPECT_EQ(shell.messages.back(), "Q:确定要放弃升级吗？");
+}
+
+// Started with "/s", every way out starts the launcher again with the account set it handed over.
+TEST_F(Installation, EveryWayOutOfTheInstallModeRestartsTheLauncher) {
+    struct Case {
+        const char* name;
+        std::function<UpdaterNext()> run;
+    } cases[] = {
+        {"second instance", [&] { shell.anotherInstance = true; return Run("/s"); }},
+        {"package gone", [&] { files.files.erase(kPackage); return Run("/s"); }},
+        {"package not newer", [&] { WaitingPackage("6.01.06"); return Run("/s"); }},
+        {"package gone at install", [&] { Run("/s"); files.files.erase(kPackage); return InstallPackage(p, s); }},
+        {"extractor missing", [&] { Run("/s"); files.files.erase(kApp + "\\UnRAR.exe"); return InstallPackage(p, s); }},
+        {"failed installation given up", [&] { extractorWrites = false; Run("/s"); InstallPackage(p, s); return GiveUp(p, s); }},
+    };
+    for (const Case& c : cases) {
+        shell = FakeUpdaterShell();
+        files = FakeFileStore();
+        s = UpdaterState();
+        extractorWrites = true;
+        SetUp();
+        files.AddFile(kApp + "\\SYS\\setinf.txt", "ZTCOMMAND = D:\\Books\\a.qorb\r\n");
+        runner.started.clear();
+        EXPECT_EQ(c.run(), UpdaterNext::EndProgram) << c.name;
+        ASSERT_FALSE(runner.started.empty()) << c.name;
+        EXPECT_EQ(runner.Commands().back(), "\"C:\\QOR\\QOR.exe\" /0/D:\\Books\\a.qorb") << c.name;
+        EXPECT_EQ(files.files[kApp + "\\SYS\\setinf.txt"], "ZTCOMMAND = \r\n") << c.name;
+    }
 }
 
 TEST_F(Installation, RunningLauncherOrSpreadsheetBlocksEverything) {
@@ -252,7 +307,7 @@ TEST_F(Installation, RunningLauncherOrSpreadsheetBlocksEverything) {
 }
 
 TEST_F(Installation, MissingPackageOrExtractor) {
-    Run("/s");
+    Run("");
     files.files.erase(kApp + "\\UnRAR.exe");
     EXPECT_EQ(InstallPackage(p, s), UpdaterNext::EndProgram);
     EXPECT_EQ(shell.messages.back(),
