@@ -367,14 +367,21 @@ TEST_F(Stages, UnforeseenFailureCountsAsTheStepFailing) {
     files.AddFile(std::string(kSys) + "pcinf.txt", "C:\\QOR\\AB\r\n");
     MachineStages stages(platform);
     EXPECT_FALSE(stages.MarkerMatches(state));
-    EXPECT_FALSE(stages.HandOffUpdate(state));
     stages.SetShortDateFormat();
     EXPECT_TRUE(Has("short date yyyy-MM-dd"));
 
-    bool asked = false;
-    MachineStages wired(platform, [&](const LauncherState&) { asked = true; return true; });
+    // A hand-off that fails in an unforeseen way counts as no hand-off, and so does none wired;
+    // a wired one decides.
+    int asked = 0;
+    MachineStages failing(platform, [&](const LauncherState&) -> bool {
+        ++asked;
+        throw std::runtime_error("library failure");
+    });
+    EXPECT_FALSE(failing.HandOffUpdate(state));
+    EXPECT_FALSE(stages.HandOffUpdate(state));
+    MachineStages wired(platform, [&](const LauncherState&) { ++asked; return true; });
     EXPECT_TRUE(wired.HandOffUpdate(state));
-    EXPECT_TRUE(asked);
+    EXPECT_EQ(asked, 2);
 }
 
 }  // namespace
