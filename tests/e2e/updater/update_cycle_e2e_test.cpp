@@ -119,7 +119,9 @@ protected:
         SetEnvironmentVariableW(L"QOR_TEST_UPDATE_HOST", nullptr);
     }
 
-    std::string PackageUrl() const { return server_.Url("/pkg/QOR_UPDATE.rar"); }
+    // The package's file name repeats the server's host: the whole path is still requested.
+    std::string PackagePath() const { return "/pkg/" + server_.address() + "_6.02.rar"; }
+    std::string PackageUrl() const { return server_.Url(PackagePath()); }
 
     // Starts a program of the folder; its process handle is kept and closed at the end.
     HANDLE Start(const std::string& exe, const std::string& arguments) {
@@ -194,7 +196,7 @@ TEST_F(UpdateCycle, DownloadHandOffInstallAndRestart) {
                                          {true, "SYS", ""},
                                          {false, "SYS\\readme.txt", "6.02"}});
     ServeLog("6.02");
-    server_.Serve("/pkg/QOR_UPDATE.rar", package);
+    server_.Serve(PackagePath(), package);
 
     // 1. The background check downloads the package and marks the log.
     ASSERT_TRUE(Ended(Start("QOR_UPDATE.exe", "/d"), 60000));
@@ -205,7 +207,7 @@ TEST_F(UpdateCycle, DownloadHandOffInstallAndRestart) {
     EXPECT_EQ(server_.Requests(),
               "GET /QOR_BIZACC_UPDATE_LOG.txt HTTP/1.1\r\nAccept: */*\r\nUser-Agent: DownJet1.0\r\n"
               "Host: " + server_.address() + "\r\nConnection: close\r\n\r\n"
-              "GET /pkg/QOR_UPDATE.rar HTTP/1.1\r\nAccept: */*\r\nUser-Agent: DownJet1.0\r\n"
+              "GET " + PackagePath() + " HTTP/1.1\r\nAccept: */*\r\nUser-Agent: DownJet1.0\r\n"
               "Host: " + server_.address() + "\r\nConnection: close\r\n\r\n");
 
     // 2. The launcher hands over to the updater with "/s" and ends.
@@ -268,7 +270,7 @@ TEST_F(UpdateCycle, DownloadHandOffInstallAndRestart) {
 TEST_F(UpdateCycle, OnlineUpgradeThenGivingUp) {
     const std::string package = Archive({{false, "QOR.exe", launcherBytes_}});
     ServeLog("6.02");
-    server_.Serve("/pkg/QOR_UPDATE.rar", package);
+    server_.Serve(PackagePath(), package);
     HANDLE updater = Start("QOR_UPDATE.exe", "");
     HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
     ASSERT_NE(window, nullptr);
@@ -298,35 +300,83 @@ TEST_F(UpdateCycle, OnlineUpgradeThenGivingUp) {
 }
 
 TEST_F(UpdateCycle, MisbehavingServerIsReportedAndNeverHangs) {
-    for (const char* mode : {"500", "stall", "short"}) {
-        ServeLog("6.02", mode);
+    // A log that never arrives whole, or a page in its place (a proxy's login page answered 200):
+    // nothing is offered.
+    const std::pair<const char*, const char*> logs[] = {{"500", "6.02"}, {"stall", "6.02"}, {"short", "6.02"}, {"", "<html>"}};
+    server_.Serve(PackagePath(), std::string(50000, 'p'), "stall");
+    for (const auto& [mode, version] : logs) {
+        ServeLog(version, mode);
         HANDLE updater = Start("QOR_UPDATE.exe", "");
-        EXPECT_EQ(Answer("错误", IDOK), "无法连接到服务器！") << mode;
-        EXPECT_TRUE(Ended(updater, 20000)) << mode;
+        EXPECT_EQ(Answer("错误", IDOK), "无法连接到服务器！") << mode << version;
+        EXPECT_TRUE(Ended(updater, 20000)) << mode << version;
     }
-    // In the background nothing is shown and no partial package remains.
-    ServeLog("6.02");
-    server_.Serve("/pkg/QOR_UPDATE.rar", std::string(50000, 'p'), "stall");
-    ASSERT_TRUE(Ended(Start("QOR_UPDATE.exe", "/d"), 60000));
-    EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.rar"));
-    EXPECT_FALSE(EndsWith(ReadBytes(app_ + "\\QOR_UPDATE.LOG"), "DOWNLOAD COMPLETE"));
+    // In the background nothing is shown: the page brings no download, and a package that stalls
+    // is requested but leaves no package behind.
+    const std::string packageRequest = "GET " + PackagePath() + " HTTP/1.1\r\n";
+    for (const char* version : {"<html>", "6.02"}) {
+        ServeLog(version);
+        server_.ClearRequests();
+        ASSERT_TRUE(Ended(Start("QOR_UPDATE.exe", "/d"), 60000));
+        EXPECT_EQ(server_.Requests().find(packageRequest) != std::string::npos, version == std::string("6.02")) << version;
+        EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.rar"));
+        EXPECT_FALSE(EndsWith(ReadBytes(app_ + "\\QOR_UPDATE.LOG"), "DOWNLOAD COMPLETE"));
+    }
 }
 
-TEST_F(UpdateCycle, DamagedPackageLeavesAWorkingLauncher) {
-    // The archive breaks off after its first entry, before the launcher.
+TEST_F(UpdateCycle, FailedExtractionIsAnErrorAndGivingUpRestartsTheLauncher) {
+    WriteBytes(app_ + "\\SYS\\setinf.txt", "FSSHOW = False\r\nFFSHOW = False\r\nZTCOMMAND = D:\\Books\\a.qorb\r\n");
+    const std::string log = "6.02\r\nA\r\n" + PackageUrl() + "  ! DOWNLOAD COMPLETE";
+    WriteBytes(app_ + "\\QOR_UPDATE.LOG", log);
+    // A damaged archive that breaks off before the launcher, then one without a launcher at all.
     std::string damaged = Archive({{false, "SYS\\a.txt", "a"}, {false, "QOR.exe", std::string(4000, 'x')}});
     damaged.resize(damaged.size() - 2000);
-    WriteBytes(app_ + "\\QOR_UPDATE.rar", damaged);
-    WriteBytes(app_ + "\\QOR_UPDATE.LOG", std::string("6.02\r\nA\r\n") + PackageUrl() + "  ! DOWNLOAD COMPLETE");
+    const std::string packages[] = {damaged, Archive({{false, "SYS\\b.txt", "b"}})};
     HANDLE updater = Start("QOR_UPDATE.exe", "/s");
     HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
     ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(uidriver::ClickButtonByText(window, "安装升级包"));
-    EXPECT_EQ(Answer("提示", IDOK), "QOR自动升级成功！");
-    EXPECT_TRUE(Ended(updater, 30000));
-    EXPECT_TRUE(ReadBytes(app_ + "\\QOR.exe") == launcherBytes_);
-    EXPECT_FALSE(IsFile(app_ + "\\QOR.exe.6.01.06"));
-    EXPECT_EQ(StartedLines().at(1), "\"" + app_ + "\\QOR.exe\" /0");
+    for (const std::string& package : packages) {
+        WriteBytes(app_ + "\\QOR_UPDATE.rar", package);
+        ASSERT_TRUE(uidriver::ClickButtonByText(window, "安装升级包"));
+        EXPECT_EQ(Answer("错误", IDOK), "自动升级过程发生错误！\r\n请重试！");
+        // The old launcher is back, the package and the log wait for another try, the window is idle.
+        EXPECT_TRUE(ReadBytes(app_ + "\\QOR.exe") == launcherBytes_);
+        EXPECT_FALSE(IsFile(app_ + "\\QOR.exe.6.01.06"));
+        EXPECT_TRUE(ReadBytes(app_ + "\\QOR_UPDATE.rar") == package);
+        EXPECT_EQ(ReadBytes(app_ + "\\QOR_UPDATE.LOG"), log);
+        EXPECT_FALSE(Visible(window, kStatus));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, kInstall)));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, kGiveUp)));
+        EXPECT_FALSE(Ended(updater, 0));
+    }
+    EXPECT_EQ(ReadBytes(app_ + "\\SYS\\b.txt"), "b");  // the second extraction did run
+
+    ASSERT_TRUE(uidriver::ClickButtonByText(window, "取消"));
+    EXPECT_EQ(Answer("提示", IDOK), "确定要放弃升级吗？");
+    EXPECT_TRUE(Ended(updater, 20000));
+    const auto started = StartedLines();
+    ASSERT_GE(started.size(), 3u);
+    EXPECT_EQ(started[2], "\"" + app_ + "\\QOR.exe\" /0/D:\\Books\\a.qorb");
+    EXPECT_EQ(ReadBytes(app_ + "\\SYS\\setinf.txt"), "FSSHOW = False\r\nFFSHOW = False\r\nZTCOMMAND = \r\n");
+}
+
+TEST_F(UpdateCycle, StaleAccountSetIsNeverReopened) {
+    // An earlier hand-off broke off and left its account set behind; this start names none.
+    WriteBytes(app_ + "\\SYS\\setinf.txt", "FSSHOW = False\r\nFFSHOW = False\r\nZTCOMMAND = D:\\Old\\stale.qorb\r\n");
+    WriteBytes(app_ + "\\QOR_UPDATE.rar", Archive({{false, "QOR.exe", launcherBytes_}}));
+    WriteBytes(app_ + "\\QOR_UPDATE.LOG", "6.02\r\nA\r\n" + PackageUrl() + "  ! DOWNLOAD COMPLETE");
+    ASSERT_TRUE(Ended(Start("QOR.exe", ""), 60000));
+    EXPECT_EQ(Report()["End"], "2");
+    EXPECT_EQ(ReadBytes(app_ + "\\SYS\\setinf.txt"), "FSSHOW = False\r\nFFSHOW = False\r\nZTCOMMAND = \r\n");
+
+    HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(uidriver::ClickButtonByText(window, "取消"));
+    EXPECT_EQ(Answer("提示", IDOK), "确定要放弃升级吗？");
+    EXPECT_TRUE(WaitForOwnerToEnd(window, 20000));
+    const auto started = StartedLines();
+    ASSERT_GE(started.size(), 2u);
+    EXPECT_EQ(started[0], "\"" + app_ + "\\QOR_UPDATE.exe\" /s");
+    EXPECT_EQ(started[1], "\"" + app_ + "\\QOR.exe\" /0");
 }
 
 }  // namespace
