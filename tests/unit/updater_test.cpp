@@ -236,7 +236,9 @@ TEST_F(Installation, ExtractionWithoutNewLauncherIsAnError) {
         EXPECT_EQ(InstallPackage(p, s), UpdaterNext::KeepWindow) << c.name;
         EXPECT_EQ(shell.messages, (std::vector<std::string>{"E:自动升级过程发生错误！\r\n请重试！"})) << c.name;
         EXPECT_EQ(files.FileExists(kLauncher), c.launcherBefore) << c.name;
-        if (c.launcherBefore) EXPECT_EQ(files.files[kLauncher], "launcher") << c.name;
+        if (c.launcherBefore) {
+            EXPECT_EQ(files.files[kLauncher], "launcher") << c.name;
+        }
         EXPECT_FALSE(files.FileExists(kLauncher + ".6.01.06")) << c.name;
         EXPECT_TRUE(files.FileExists(kLog)) << c.name;
         EXPECT_TRUE(files.FileExists(kPackage)) << c.name;
@@ -253,7 +255,9 @@ TEST_F(Installation, ClosingDuringTheInstallationDoesNothing) {
     Run("/s");
     extractorWrites = false;
     UpdaterNext closed = UpdaterNext::EndProgram;
-    runner.onStart = [&](const std::string&) { closed = GiveUp(p, s); };
+    runner.onStart = [&](const std::string& command) {
+        if (command == kExtract) closed = GiveUp(p, s);
+    };
     EXPECT_EQ(InstallPackage(p, s), UpdaterNext::KeepWindow);
     EXPECT_EQ(closed, UpdaterNext::KeepWindow);
     EXPECT_EQ(shell.messages, (std::vector<std::string>{"E:自动升级过程发生错误！\r\n请重试！"}));
@@ -358,6 +362,7 @@ TEST_F(Updater, OnlineUpgradeDownloadsThenOffersTheInstallation) {
 
     // Yes installs at once.
     http.Serve("/pkg/QOR_UPDATE.rar", "PACKAGE");
+    runner.onStart = [&](const std::string&) { files.AddFile(kLauncher, "new launcher"); };
     shell.answerYes = true;
     EXPECT_EQ(OnlineUpgrade(p, s), UpdaterNext::EndProgram);
     EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kExtract}));
