@@ -331,6 +331,7 @@ TEST_F(UpdateCycle, FailedExtractionIsAnErrorAndGivingUpRestartsTheLauncher) {
     std::string damaged = Archive({{false, "SYS\\a.txt", "a"}, {false, "QOR.exe", std::string(4000, 'x')}});
     damaged.resize(damaged.size() - 2000);
     const std::string packages[] = {damaged, Archive({{false, "SYS\\b.txt", "b"}})};
+    WriteBytes(app_ + "\\QOR_UPDATE.rar", packages[0]);
     HANDLE updater = Start("QOR_UPDATE.exe", "/s");
     HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
     ASSERT_NE(window, nullptr);
@@ -338,14 +339,16 @@ TEST_F(UpdateCycle, FailedExtractionIsAnErrorAndGivingUpRestartsTheLauncher) {
         WriteBytes(app_ + "\\QOR_UPDATE.rar", package);
         ASSERT_TRUE(uidriver::ClickButtonByText(window, "安装升级包"));
         EXPECT_EQ(Answer("错误", IDOK), "自动升级过程发生错误！\r\n请重试！");
-        // The old launcher is back, the package and the log wait for another try, the window is idle.
+        // The window turns idle with both buttons back; the old launcher is back, the package and
+        // the log wait for another try.
+        EXPECT_TRUE(test::PollUntil([&] { return IsWindowEnabled(GetDlgItem(window, kInstall)) &&
+                                                 IsWindowEnabled(GetDlgItem(window, kGiveUp)); },
+                                    std::chrono::seconds(10)));
+        EXPECT_FALSE(Visible(window, kStatus));
         EXPECT_TRUE(ReadBytes(app_ + "\\QOR.exe") == launcherBytes_);
         EXPECT_FALSE(IsFile(app_ + "\\QOR.exe.6.01.06"));
         EXPECT_TRUE(ReadBytes(app_ + "\\QOR_UPDATE.rar") == package);
         EXPECT_EQ(ReadBytes(app_ + "\\QOR_UPDATE.LOG"), log);
-        EXPECT_FALSE(Visible(window, kStatus));
-        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, kInstall)));
-        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, kGiveUp)));
         EXPECT_FALSE(Ended(updater, 0));
     }
     EXPECT_EQ(ReadBytes(app_ + "\\SYS\\b.txt"), "b");  // the second extraction did run
