@@ -172,6 +172,22 @@ protected:
     }
     static std::string Archive(const std::vector<standin::ArchiveEntry>& entries) { return standin::MakeArchive(entries); }
 
+    // A package of 6.02 downloaded completely, and the account set a hand-off left in ZTCOMMAND.
+    std::string WaitingPackage(const std::string& package, const std::string& command) {
+        const std::string log = "6.02\r\nA\r\n" + PackageUrl() + "  ! DOWNLOAD COMPLETE";
+        WriteBytes(app_ + "\\QOR_UPDATE.LOG", log);
+        WriteBytes(app_ + "\\QOR_UPDATE.rar", package);
+        WriteBytes(app_ + "\\SYS\\setinf.txt", "FSSHOW = False\r\nFFSHOW = False\r\nZTCOMMAND = " + command + "\r\n");
+        return log;
+    }
+    // Gives up with Cno and OK, waits for the updater to end and gives the programs started.
+    std::vector<std::string> GiveUpAndEnd(HWND window) {
+        EXPECT_TRUE(uidriver::ClickButtonByText(window, "取消"));
+        EXPECT_EQ(Answer("提示", IDOK), "确定要放弃升级吗？");
+        EXPECT_TRUE(WaitForOwnerToEnd(window, 20000));
+        return StartedLines();
+    }
+
     test::HttpStandin server_{QOR_TEST_HTTP_SERVER_EXE};
     e2e::HostStandIn host_;
     test::ScratchFolder folder_{"qor-update"};
@@ -324,14 +340,11 @@ TEST_F(UpdateCycle, MisbehavingServerIsReportedAndNeverHangs) {
 }
 
 TEST_F(UpdateCycle, FailedExtractionIsAnErrorAndGivingUpRestartsTheLauncher) {
-    WriteBytes(app_ + "\\SYS\\setinf.txt", "FSSHOW = False\r\nFFSHOW = False\r\nZTCOMMAND = D:\\Books\\a.qorb\r\n");
-    const std::string log = "6.02\r\nA\r\n" + PackageUrl() + "  ! DOWNLOAD COMPLETE";
-    WriteBytes(app_ + "\\QOR_UPDATE.LOG", log);
     // A damaged archive that breaks off before the launcher, then one without a launcher at all.
     std::string damaged = Archive({{false, "SYS\\a.txt", "a"}, {false, "QOR.exe", std::string(4000, 'x')}});
     damaged.resize(damaged.size() - 2000);
     const std::string packages[] = {damaged, Archive({{false, "SYS\\b.txt", "b"}})};
-    WriteBytes(app_ + "\\QOR_UPDATE.rar", packages[0]);
+    const std::string log = WaitingPackage(packages[0], "D:\\Books\\a.qorb");
     HANDLE updater = Start("QOR_UPDATE.exe", "/s");
     HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
     ASSERT_NE(window, nullptr);
@@ -353,10 +366,7 @@ TEST_F(UpdateCycle, FailedExtractionIsAnErrorAndGivingUpRestartsTheLauncher) {
     }
     EXPECT_EQ(ReadBytes(app_ + "\\SYS\\b.txt"), "b");  // the second extraction did run
 
-    ASSERT_TRUE(uidriver::ClickButtonByText(window, "取消"));
-    EXPECT_EQ(Answer("提示", IDOK), "确定要放弃升级吗？");
-    EXPECT_TRUE(Ended(updater, 20000));
-    const auto started = StartedLines();
+    const auto started = GiveUpAndEnd(window);
     ASSERT_GE(started.size(), 3u);
     EXPECT_EQ(started[2], "\"" + app_ + "\\QOR.exe\" /0/D:\\Books\\a.qorb");
     EXPECT_EQ(ReadBytes(app_ + "\\SYS\\setinf.txt"), "FSSHOW = False\r\nFFSHOW = False\r\nZTCOMMAND = \r\n");
@@ -364,19 +374,14 @@ TEST_F(UpdateCycle, FailedExtractionIsAnErrorAndGivingUpRestartsTheLauncher) {
 
 TEST_F(UpdateCycle, StaleAccountSetIsNeverReopened) {
     // An earlier hand-off broke off and left its account set behind; this start names none.
-    WriteBytes(app_ + "\\SYS\\setinf.txt", "FSSHOW = False\r\nFFSHOW = False\r\nZTCOMMAND = D:\\Old\\stale.qorb\r\n");
-    WriteBytes(app_ + "\\QOR_UPDATE.rar", Archive({{false, "QOR.exe", launcherBytes_}}));
-    WriteBytes(app_ + "\\QOR_UPDATE.LOG", "6.02\r\nA\r\n" + PackageUrl() + "  ! DOWNLOAD COMPLETE");
+    WaitingPackage(Archive({{false, "QOR.exe", launcherBytes_}}), "D:\\Old\\stale.qorb");
     ASSERT_TRUE(Ended(Start("QOR.exe", ""), 60000));
     EXPECT_EQ(Report()["End"], "2");
     EXPECT_EQ(ReadBytes(app_ + "\\SYS\\setinf.txt"), "FSSHOW = False\r\nFFSHOW = False\r\nZTCOMMAND = \r\n");
 
     HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
     ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(uidriver::ClickButtonByText(window, "取消"));
-    EXPECT_EQ(Answer("提示", IDOK), "确定要放弃升级吗？");
-    EXPECT_TRUE(WaitForOwnerToEnd(window, 20000));
-    const auto started = StartedLines();
+    const auto started = GiveUpAndEnd(window);
     ASSERT_GE(started.size(), 2u);
     EXPECT_EQ(started[0], "\"" + app_ + "\\QOR_UPDATE.exe\" /s");
     EXPECT_EQ(started[1], "\"" + app_ + "\\QOR.exe\" /0");
