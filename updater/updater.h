@@ -10,6 +10,7 @@
 #include "platform/http_session.h"
 #include "platform/management.h"
 #include "platform/program_runner.h"
+#include "platform/signature_verifier.h"
 #include "platform/system_queries.h"
 #include "updater/http/downloader.h"
 
@@ -64,6 +65,8 @@ struct UpdaterPlatform {
     SystemQueries& system;
     ProgramRunner& runner;
     HttpSession& http;
+    // Checks package signatures; needed only when the state carries the vendor's key.
+    SignatureVerifier* verifier = nullptr;
 };
 
 // The updater's process-wide values.
@@ -75,6 +78,9 @@ struct UpdaterState {
     std::string notes;
     std::string packageUrl;
     TransferCounters counters;
+    // The vendor's public key (PEM) that packages must be signed with; empty when the build has
+    // none, and then no signature is ever asked for.
+    std::string updateKeyPem;
 };
 
 // What the program does after a sequence: keep the window open, or end at once.
