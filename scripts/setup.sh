@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake g++ make googletest g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
           libwine-dev wine wine64 xvfb x11-utils locales fonts-wqy-zenhei imagemagick
-          clang libclang-rt-dev)
+          clang libclang-rt-dev libssl-dev osslsigncode)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -35,6 +35,15 @@ if(WIN32)
 endif()
 
 if(WIN32)
+  # Authenticode: scripts/sign-release.sh on the programs and the packed installer, which then
+  # still installs. Needs the host tools (qor_pack) of build/host, as scripts/build.sh makes them.
+  add_test(NAME SignedRelease.ProgramsAndInstallerVerifyAndTheInstallerInstalls
+           COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tools/sign_release_test.sh ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
+  set_tests_properties(SignedRelease.ProgramsAndInstallerVerifyAndTheInstallerInstalls PROPERTIES
+                       TIMEOUT 200 RESOURCE_LOCK qor_installer_machine ${QOR_WINE_TEST_PROPERTIES})
+endif()
+
+if(WIN32)
   # The extraction benchmark's program (bench/extract_payload.sh).
   add_executable(qor_bench_extract ${PROJECT_SOURCE_DIR}/bench/extract_payload_main.cpp)
   target_link_options(qor_bench_extract PRIVATE -municode)

@@ -9,9 +9,11 @@
 #include "platform/win32/management_win32.h"
 #include "platform/win32/program_runner_win32.h"
 #include "platform/win32/running_program.h"
+#include "platform/win32/signature_verifier_win32.h"
 #include "platform/win32/system_queries_win32.h"
 #include "platform/win32/unicode.h"
 #include "qor/build_config.h"
+#include "qor/update_key.h"
 #include "updater/forms/update_form.h"
 #include "updater/updater.h"
 
@@ -82,7 +84,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         if (next == qor::UpdaterNext::EndProgram) ExitProcess(0);
     });
     owner = form.hwnd();
-    qor::UpdaterPlatform p{shell, form, files, wmi, system, runner, http};
+    qor::win32::Win32SignatureVerifier verifier;
+    qor::UpdaterPlatform p{shell, form, files, wmi, system, runner, http, &verifier};
+    state.updateKeyPem = QOR_UPDATE_PUBLIC_KEY_PEM;
     platform = &p;
 
     if (qor::RunUpdater(p, qor::UpdateHost(), state) == qor::UpdaterNext::EndProgram) ExitProcess(0);

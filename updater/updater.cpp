@@ -5,6 +5,7 @@
 #include "core/version_text.h"
 #include "common/processes/processes.h"
 #include "common/settings/settings.h"
+#include "updater/package_signature.h"
 #include "updater/update_log.h"
 
 namespace qor {
@@ -127,7 +128,8 @@ UpdaterNext RunUpdater(UpdaterPlatform& p, const std::string& updateHost, Update
     if (s.argument == "/d" && FetchServerUpdateLog(p, updateHost, s)) {
         s.currentVersion = GetFileVersionText(p.files, p.system, LauncherPath(s));
         if (IsNewerVersion(s.newVersion, s.currentVersion) &&
-            DownloadFile(p.http, p.files, p.window, s.packageUrl, UpdatePackagePath(s.appFolder), s.counters)) {
+            DownloadFile(p.http, p.files, p.window, s.packageUrl, UpdatePackagePath(s.appFolder), s.counters) &&
+            FetchPackageSignature(p, s)) {
             MarkDownloadComplete(p.files, s.appFolder);
         }
     }
@@ -139,9 +141,10 @@ UpdaterNext OnlineUpgrade(UpdaterPlatform& p, UpdaterState& s) {
     p.window.ShowStatus("");
     p.window.EnableButton(UpdaterButton::Online, false);
     const bool stored = DownloadFile(p.http, p.files, p.window, s.packageUrl, UpdatePackagePath(s.appFolder), s.counters);
-    if (stored) MarkDownloadComplete(p.files, s.appFolder);
-    if (!stored) {
-        p.shell.ShowMessage(kCannotReachServer, UpdaterIcon::Critical);
+    const bool trusted = stored && FetchPackageSignature(p, s);
+    if (trusted) MarkDownloadComplete(p.files, s.appFolder);
+    if (!trusted) {
+        p.shell.ShowMessage(stored ? kPackageSignatureRefused : kCannotReachServer, UpdaterIcon::Critical);
         p.window.SetBusy(false);
         p.window.EnableButton(UpdaterButton::Online, true);
         p.window.EnableButton(UpdaterButton::GiveUp, true);
@@ -177,6 +180,13 @@ UpdaterNext InstallPackage(UpdaterPlatform& p, UpdaterState& s) {
     const std::string package = UpdatePackagePath(s.appFolder);
     if (!p.files.FileExists(package)) {
         p.shell.ShowMessage("未找到升级包文件【QOR_UPDATE.rar】！", UpdaterIcon::Critical);
+        RemoveIfPresent(p.files, UpdateLogPath(s.appFolder));
+        return EndUpdater(p, s);
+    }
+    // A package whose signature does not hold is deleted unopened; with the package gone the log
+    // goes too, as when the package is missing.
+    if (!CheckStoredPackage(p, s)) {
+        p.shell.ShowMessage(kPackageSignatureRefused, UpdaterIcon::Critical);
         RemoveIfPresent(p.files, UpdateLogPath(s.appFolder));
         return EndUpdater(p, s);
     }

@@ -10,6 +10,7 @@
 #include "platform/http_session.h"
 #include "platform/management.h"
 #include "platform/program_runner.h"
+#include "platform/signature_verifier.h"
 #include "platform/system_queries.h"
 #include "updater/http/downloader.h"
 
@@ -64,6 +65,8 @@ struct UpdaterPlatform {
     SystemQueries& system;
     ProgramRunner& runner;
     HttpSession& http;
+    // Checks package signatures; needed only when the state carries the vendor's key.
+    SignatureVerifier* verifier = nullptr;
 };
 
 // The updater's process-wide values.
@@ -77,6 +80,9 @@ struct UpdaterState {
     TransferCounters counters;
     // From the moment Cno is disabled until the installation ends: giving up does nothing.
     bool installing = false;
+    // The vendor's public key (PEM) that packages must be signed with; empty when the build has
+    // none, and then no signature is ever asked for.
+    std::string updateKeyPem;
 };
 
 // What the program does after a sequence: keep the window open, or end at once.

@@ -11,6 +11,7 @@
 #include "launcher/startup.h"
 #include "platform/http_session.h"
 #include "platform/program_runner.h"
+#include "platform/signature_verifier.h"
 #include "updater/updater.h"
 
 namespace qor::testing {
@@ -179,6 +180,21 @@ public:
     void MakeSplashTopmost() override {}
     void ShowStage(const std::string&) override {}
     void PumpMessages() override { ++pumps; }
+};
+
+// Takes a signature as good when its first byte is 0x5a and the data read whole is `signedData`.
+class FakeVerifier : public SignatureVerifier {
+public:
+    std::string signedData = "PACKAGE";
+    std::vector<std::string> checked;  // the data of every call
+    bool Verify(ByteReader& data, const P256PublicKey&, const P256Signature& signature) override {
+        std::string all;
+        char buffer[3];
+        size_t got = 0;
+        while (data.Read(buffer, sizeof buffer, got) && got > 0) all.append(buffer, got);
+        checked.push_back(all);
+        return signature[0] == 0x5a && all == signedData;
+    }
 };
 
 }  // namespace qor::testing

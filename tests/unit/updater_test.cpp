@@ -1,9 +1,11 @@
 // The updater's start-up decision and its buttons, against scripted fakes.
 #include <gtest/gtest.h>
 
+#include "core/text.h"
 #include "core/update_rules.h"
 #include "tests/unit/fakes.h"
 #include "tests/unit/update_fakes.h"
+#include "updater/package_signature.h"
 #include "updater/update_log.h"
 #include "updater/updater.h"
 
@@ -367,6 +369,99 @@ TEST_F(Updater, OnlineUpgradeDownloadsThenOffersTheInstallation) {
     EXPECT_EQ(OnlineUpgrade(p, s), UpdaterNext::EndProgram);
     EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kExtract}));
     EXPECT_FALSE(files.FileExists(kLog));
+}
+
+// A build with the vendor's key: the signature file is fetched beside the package and checked
+// before the log is marked and again before anything is extracted.
+class SignedUpdates : public Installation {
+protected:
+    void SetUp() override {
+        Installation::SetUp();
+        files.files.erase(kLog);
+        files.files.erase(kPackage);
+        s.updateKeyPem =
+            "-----BEGIN PUBLIC KEY-----\n"
+            "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEnUy/dwuOP9r5Pde7IljxAFuTWuwD\n"
+            "LrZUChzXyVaMk7AzvhOxaXmwElIMyZdghEruAcppVgRFXKNfLE5JxgmqcQ==\n"
+            "-----END PUBLIC KEY-----\n";
+        p.verifier = &verifier;
+        http.Serve("/pkg/QOR_UPDATE.rar.sig", kGood);
+    }
+    const std::string kSig = kPackage + ".sig";
+    const std::string kGood = "5a" + std::string(126, '0') + "\r\n";
+    FakeVerifier verifier;
+};
+
+TEST_F(SignedUpdates, BackgroundDownloadMarksTheLogOnlyForAMatchingSignature) {
+    EXPECT_EQ(Run("/d"), UpdaterNext::EndProgram);
+    EXPECT_EQ(http.paths, (std::vector<std::string>{"/QOR_BIZACC_UPDATE_LOG.txt", "/pkg/QOR_UPDATE.rar",
+                                                    "/pkg/QOR_UPDATE.rar.sig"}));
+    EXPECT_EQ(files.files[kSig], kGood);
+    EXPECT_EQ(verifier.checked, (std::vector<std::string>{"PACKAGE"}));
+    EXPECT_TRUE(EndsWith(files.files[kLog], "  ! DOWNLOAD COMPLETE"));
+
+    // Missing, malformed or not matching, or a key that does not parse: package and signature
+    // deleted, the log not marked, nothing shown.
+    const std::function<void()> faults[] = {
+        [&] { http.responses.erase("/pkg/QOR_UPDATE.rar.sig"); },
+        [&] { http.Serve("/pkg/QOR_UPDATE.rar.sig", "5a00"); },
+        [&] { http.Serve("/pkg/QOR_UPDATE.rar.sig", "00" + std::string(126, '0')); },
+        [&] { http.Serve("/pkg/QOR_UPDATE.rar", "PACKAGE changed"); },
+        [&] { s.updateKeyPem = "-----BEGIN PUBLIC KEY-----\nAAAA\n-----END PUBLIC KEY-----\n"; },
+    };
+    for (size_t i = 0; i < std::size(faults); ++i) {
+        SetUp();
+        faults[i]();
+        EXPECT_EQ(Run("/d"), UpdaterNext::EndProgram) << i;
+        EXPECT_FALSE(files.FileExists(kPackage)) << i;
+        EXPECT_FALSE(files.FileExists(kSig)) << i;
+        EXPECT_FALSE(EndsWith(files.files[kLog], "DOWNLOAD COMPLETE")) << i;
+        EXPECT_TRUE(shell.messages.empty()) << i;
+    }
+}
+
+TEST_F(SignedUpdates, OnlineUpgradeRefusesAForgedPackageWithAMessage) {
+    http.Serve("/pkg/QOR_UPDATE.rar", "FORGED");
+    ASSERT_EQ(Run(""), UpdaterNext::KeepWindow);
+    EXPECT_EQ(OnlineUpgrade(p, s), UpdaterNext::KeepWindow);
+    EXPECT_EQ(shell.messages, (std::vector<std::string>{
+                                  "E:升级包【QOR_UPDATE.rar】未通过数字签名校验，已被删除！\r\n请稍后重新升级。"}));
+    EXPECT_FALSE(files.FileExists(kPackage));
+    EXPECT_FALSE(files.FileExists(kSig));
+    EXPECT_FALSE(EndsWith(files.files[kLog], "DOWNLOAD COMPLETE"));
+    EXPECT_FALSE(window.busy);
+    EXPECT_TRUE(window.onlineEnabled);
+    EXPECT_TRUE(runner.started.empty());
+}
+
+TEST_F(SignedUpdates, InstallationChecksAgainBeforeExtracting) {
+    files.AddFile(kApp + "\\SYS\\setinf.txt", "ZTCOMMAND = D:\\Books\\a.qorb\r\n");
+    WaitingPackage("6.02");
+    files.AddFile(kSig, kGood);
+    ASSERT_EQ(Run("/s"), UpdaterNext::KeepWindow);
+    EXPECT_EQ(InstallPackage(p, s), UpdaterNext::EndProgram);
+    EXPECT_EQ(runner.Commands().front(), kExtract);
+
+    // Changed after it was marked complete: refused, deleted with the log, nothing extracted,
+    // and the launcher gets its account set back.
+    SetUp();
+    runner.started.clear();
+    files.AddFile(kApp + "\\SYS\\setinf.txt", "ZTCOMMAND = D:\\Books\\a.qorb\r\n");
+    WaitingPackage("6.02");
+    files.AddFile(kPackage, "PACKAGE changed");
+    files.AddFile(kSig, kGood);
+    ASSERT_EQ(Run("/s"), UpdaterNext::KeepWindow);
+    EXPECT_EQ(InstallPackage(p, s), UpdaterNext::EndProgram);
+    EXPECT_EQ(shell.messages.back(), "E:" + std::string(kPackageSignatureRefused));
+    EXPECT_EQ(runner.Commands(), (std::vector<std::string>{"\"C:\\QOR\\QOR.exe\" /0/D:\\Books\\a.qorb"}));
+    for (const std::string& gone : {kPackage, kSig, kLog}) EXPECT_FALSE(files.FileExists(gone)) << gone;
+    EXPECT_EQ(files.files[kLauncher], "launcher");
+}
+
+TEST_F(Updater, BuildWithoutKeyNeverAsksForASignature) {
+    EXPECT_EQ(Run("/d"), UpdaterNext::EndProgram);
+    EXPECT_EQ(http.paths, (std::vector<std::string>{"/QOR_BIZACC_UPDATE_LOG.txt", "/pkg/QOR_UPDATE.rar"}));
+    EXPECT_TRUE(EndsWith(files.files[kLog], "  ! DOWNLOAD COMPLETE"));
 }
 
 }  // namespace

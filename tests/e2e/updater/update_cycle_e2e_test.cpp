@@ -2,6 +2,7 @@
 // the update-server stand-in on port 80 of a loopback address of its own, the extractor stand-in as UnRAR.exe, and the
 // updater's window and message boxes answered through the UI driver.
 #include <windows.h>
+#include <bcrypt.h>
 #include <tlhelp32.h>
 
 #include <gtest/gtest.h>
@@ -385,6 +386,145 @@ TEST_F(UpdateCycle, StaleAccountSetIsNeverReopened) {
     ASSERT_GE(started.size(), 2u);
     EXPECT_EQ(started[0], "\"" + app_ + "\\QOR_UPDATE.exe\" /s");
     EXPECT_EQ(started[1], "\"" + app_ + "\\QOR.exe\" /0");
+}
+
+// Signs bytes as the vendor's tool does (ECDSA P-256 over SHA-256), here with CNG and a private
+// key given as hexadecimal X, Y and d; gives the signature file's text.
+std::string SignAsVendor(const std::string& data, const char* xyd) {
+    std::vector<UCHAR> blob(sizeof(BCRYPT_ECCKEY_BLOB));
+    BCRYPT_ECCKEY_BLOB header = {BCRYPT_ECDSA_PRIVATE_P256_MAGIC, 32};
+    memcpy(blob.data(), &header, sizeof header);
+    for (size_t i = 0; xyd[i] && xyd[i + 1]; i += 2) blob.push_back(static_cast<UCHAR>(std::stoi(std::string(xyd + i, 2), nullptr, 16)));
+    BCRYPT_ALG_HANDLE sha = nullptr, ecdsa = nullptr;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    BCRYPT_KEY_HANDLE key = nullptr;
+    UCHAR digest[32], signature[64];
+    ULONG length = 0;
+    std::string text;
+    if (BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&sha, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) &&
+        BCRYPT_SUCCESS(BCryptCreateHash(sha, &hash, nullptr, 0, nullptr, 0, 0)) &&
+        BCRYPT_SUCCESS(BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(data.data())),
+                                      static_cast<ULONG>(data.size()), 0)) &&
+        BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, sizeof digest, 0)) &&
+        BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&ecdsa, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0)) &&
+        BCRYPT_SUCCESS(BCryptImportKeyPair(ecdsa, nullptr, BCRYPT_ECCPRIVATE_BLOB, &key, blob.data(),
+                                           static_cast<ULONG>(blob.size()), 0)) &&
+        BCRYPT_SUCCESS(BCryptSignHash(key, nullptr, digest, sizeof digest, signature, sizeof signature, &length, 0))) {
+        char hex[3];
+        for (ULONG i = 0; i < length; ++i) {
+            snprintf(hex, sizeof hex, "%02x", signature[i]);
+            text += hex;
+        }
+        text += "\r\n";
+    }
+    if (key) BCryptDestroyKey(key);
+    if (hash) BCryptDestroyHash(hash);
+    if (ecdsa) BCryptCloseAlgorithmProvider(ecdsa, 0);
+    if (sha) BCryptCloseAlgorithmProvider(sha, 0);
+    return text;
+}
+
+// The private half of tests/standins/update_key/vendor_test.pub, which the signed test updater
+// carries, and a key of somebody else's.
+const char kVendorKey[] =
+    "803feac68db15e11a988d7d8cb594f0847eb59cc1e5f5706a8675a4ff42de33b"
+    "0fb60fef921e8b22c250642ed7a7925f659d26b574a4c29c3b469e35e6a02370"
+    "61493d57b35169060352624df4bb4efc724889759e74f2b004e1b34becf400ab";
+const char kOtherKey[] =
+    "1593ff04322955b9dcc4e34ef4ecb7ba65e21b8ac623b073cfcbcc4ce6a4bc72"
+    "700b3b17a11495bceb5b496b963885a8d1205295616523afef148de981e7818e"
+    "1c9ae2aa3eae3a91093ada86e6f4bd756a1aefd835f579cc5f2733e48b3a7c81";
+const char kRefused[] = "升级包【QOR_UPDATE.rar】未通过数字签名校验，已被删除！\r\n请稍后重新升级。";
+
+// The same cycle with an updater that carries the vendor's key.
+class SignedUpdateCycle : public UpdateCycle {
+protected:
+    void SetUp() override {
+        UpdateCycle::SetUp();
+        WriteBytes(app_ + "\\QOR_UPDATE.exe", ReadBytes(WinePath(QOR_TEST_SIGNED_UPDATER_EXE)));
+    }
+    std::string Package() { return Archive({{false, "QOR.exe", launcherBytes_ + "SIGNED-LAUNCHER"}}); }
+};
+
+TEST_F(SignedUpdateCycle, SignedPackageIsVerifiedMarkedAndInstalled) {
+    const std::string package = Package();
+    const std::string signature = SignAsVendor(package, kVendorKey);
+    ASSERT_EQ(signature.size(), 130u) << "CNG could not sign";
+    ServeLog("6.02");
+    server_.Serve("/pkg/QOR_UPDATE.rar", package);
+    server_.Serve("/pkg/QOR_UPDATE.rar.sig", signature);
+
+    ASSERT_TRUE(Ended(Start("QOR_UPDATE.exe", "/d"), 60000));
+    EXPECT_TRUE(ReadBytes(app_ + "\\QOR_UPDATE.rar") == package);
+    EXPECT_EQ(ReadBytes(app_ + "\\QOR_UPDATE.rar.sig"), signature);
+    EXPECT_TRUE(EndsWith(ReadBytes(app_ + "\\QOR_UPDATE.LOG"), "  ! DOWNLOAD COMPLETE"));
+    EXPECT_NE(server_.Requests().find("GET /pkg/QOR_UPDATE.rar.sig HTTP/1.1"), std::string::npos);
+
+    Start("QOR_UPDATE.exe", "/s");
+    HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(uidriver::ClickButtonByText(window, "安装升级包"));
+    EXPECT_EQ(Answer("提示", IDOK), "QOR自动升级成功！");
+    EXPECT_TRUE(WaitForOwnerToEnd(window, 30000));
+    EXPECT_TRUE(EndsWith(ReadBytes(app_ + "\\QOR.exe"), "SIGNED-LAUNCHER"));
+}
+
+TEST_F(SignedUpdateCycle, ForgedMissingOrForeignSignaturesAreRefused) {
+    const std::string package = Package();
+    const std::string good = SignAsVendor(package, kVendorKey);
+    ASSERT_EQ(good.size(), 130u) << "CNG could not sign";
+    std::string changed = package;
+    changed[changed.size() / 2] ^= 1;
+    struct Case {
+        const char* name;
+        std::string package, signature;
+    } cases[] = {
+        {"one byte changed", changed, good},
+        {"no signature", package, ""},
+        {"another key", package, SignAsVendor(package, kOtherKey)},
+    };
+    ServeLog("6.02");
+    for (const Case& c : cases) {
+        server_.Serve("/pkg/QOR_UPDATE.rar", c.package);
+        if (c.signature.empty()) server_.Serve("/pkg/QOR_UPDATE.rar.sig", "", "404");
+        else server_.Serve("/pkg/QOR_UPDATE.rar.sig", c.signature);
+
+        // In the background: silence, nothing kept, the log not marked.
+        ASSERT_TRUE(Ended(Start("QOR_UPDATE.exe", "/d"), 60000)) << c.name;
+        EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.rar")) << c.name;
+        EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.rar.sig")) << c.name;
+        EXPECT_FALSE(EndsWith(ReadBytes(app_ + "\\QOR_UPDATE.LOG"), "DOWNLOAD COMPLETE")) << c.name;
+
+        // Through the window: the message, nothing installed.
+        HANDLE updater = Start("QOR_UPDATE.exe", "");
+        HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
+        ASSERT_NE(window, nullptr) << c.name;
+        ASSERT_TRUE(uidriver::ClickButtonByText(window, "在线升级")) << c.name;
+        EXPECT_EQ(Answer("错误", IDOK), kRefused) << c.name;
+        EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.rar")) << c.name;
+        TerminateProcess(updater, 0);
+        WaitForSingleObject(updater, 10000);
+        EXPECT_TRUE(ReadBytes(app_ + "\\QOR.exe") == launcherBytes_) << c.name;
+    }
+
+    // A package changed after it was marked complete is refused before extraction, and "/s"
+    // gives the launcher back its start.
+    WriteBytes(app_ + "\\QOR_UPDATE.LOG", std::string("6.02\r\nA\r\n") + PackageUrl() + "  ! DOWNLOAD COMPLETE");
+    WriteBytes(app_ + "\\QOR_UPDATE.rar", changed);
+    WriteBytes(app_ + "\\QOR_UPDATE.rar.sig", good);
+    DeleteFileW(Wide(app_ + "\\started.txt").c_str());
+    Start("QOR_UPDATE.exe", "/s");
+    HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(uidriver::ClickButtonByText(window, "安装升级包"));
+    EXPECT_EQ(Answer("错误", IDOK), kRefused);
+    EXPECT_TRUE(WaitForOwnerToEnd(window, 30000));
+    EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.rar"));
+    EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.LOG"));
+    EXPECT_TRUE(ReadBytes(app_ + "\\QOR.exe") == launcherBytes_);
+    const auto started = StartedLines();
+    ASSERT_FALSE(started.empty());
+    EXPECT_EQ(started.back(), "\"" + app_ + "\\QOR.exe\" /0");
 }
 
 }  // namespace

@@ -1,0 +1,13 @@
+// SignatureVerifier through CNG (bcrypt.dll, loaded from the system folder only).
+#pragma once
+
+#include "platform/signature_verifier.h"
+
+namespace qor::win32 {
+
+class Win32SignatureVerifier : public SignatureVerifier {
+public:
+    bool Verify(ByteReader& data, const P256PublicKey& key, const P256Signature& signature) override;
+};
+
+}  // namespace qor::win32
