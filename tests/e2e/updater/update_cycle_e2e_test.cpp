@@ -451,14 +451,14 @@ TEST_F(SignedUpdateCycle, SignedPackageIsVerifiedMarkedAndInstalled) {
     const std::string signature = SignAsVendor(package, kVendorKey);
     ASSERT_EQ(signature.size(), 130u) << "CNG could not sign";
     ServeLog("6.02");
-    server_.Serve("/pkg/QOR_UPDATE.rar", package);
-    server_.Serve("/pkg/QOR_UPDATE.rar.sig", signature);
+    server_.Serve(PackagePath(), package);
+    server_.Serve(PackagePath() + ".sig", signature);
 
     ASSERT_TRUE(Ended(Start("QOR_UPDATE.exe", "/d"), 60000));
     EXPECT_TRUE(ReadBytes(app_ + "\\QOR_UPDATE.rar") == package);
     EXPECT_EQ(ReadBytes(app_ + "\\QOR_UPDATE.rar.sig"), signature);
     EXPECT_TRUE(EndsWith(ReadBytes(app_ + "\\QOR_UPDATE.LOG"), "  ! DOWNLOAD COMPLETE"));
-    EXPECT_NE(server_.Requests().find("GET /pkg/QOR_UPDATE.rar.sig HTTP/1.1"), std::string::npos);
+    EXPECT_NE(server_.Requests().find("GET " + PackagePath() + ".sig HTTP/1.1"), std::string::npos);
 
     Start("QOR_UPDATE.exe", "/s");
     HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
@@ -485,9 +485,9 @@ TEST_F(SignedUpdateCycle, ForgedMissingOrForeignSignaturesAreRefused) {
     };
     ServeLog("6.02");
     for (const Case& c : cases) {
-        server_.Serve("/pkg/QOR_UPDATE.rar", c.package);
-        if (c.signature.empty()) server_.Serve("/pkg/QOR_UPDATE.rar.sig", "", "404");
-        else server_.Serve("/pkg/QOR_UPDATE.rar.sig", c.signature);
+        server_.Serve(PackagePath(), c.package);
+        if (c.signature.empty()) server_.Serve(PackagePath() + ".sig", "", "404");
+        else server_.Serve(PackagePath() + ".sig", c.signature);
 
         // In the background: silence, nothing kept, the log not marked.
         ASSERT_TRUE(Ended(Start("QOR_UPDATE.exe", "/d"), 60000)) << c.name;
