@@ -190,12 +190,10 @@ UpdaterNext InstallPackage(UpdaterPlatform& p, UpdaterState& s) {
 
     const std::string q = "\"";
     const std::string command = q + ExtractorPath(s) + q + " x -o+ " + q + package + q + " " + q + s.appFolder + q;
-    const uint32_t pid = p.runner.Start(command, WindowStyle::NormalFocus);
-    if (pid == 0) failed = true;
     p.window.PumpMessages();
     // The exit code is not read: a package may carry the extractor itself, which cannot
     // overwrite its own running image; what counts is the launcher the extraction left.
-    p.runner.WaitForExit(pid);
+    if (!p.runner.StartAndWait(command, WindowStyle::NormalFocus)) failed = true;
 
     // The extraction normally writes a new launcher; where it wrote none (a damaged package, or
     // one without it) the backup takes the launcher's name again, so a launcher always remains.

@@ -3,9 +3,8 @@
 // configuration of the machine.
 #include "e2e_support.h"
 
+#include "core/process_rules.h"
 #include "core/wildcard.h"
-
-#include <cwctype>
 
 namespace qor {
 namespace {
@@ -223,8 +222,9 @@ TEST_F(EverydayStart, SecondLauncherIsRefusedWhileTheFirstShowsTheMissingFiles) 
 // A first launcher running with higher rights owns the instance mutex so that a second one
 // cannot open it: that counts as running too. The test holds such a mutex itself.
 TEST_F(EverydayStart, AnInstanceMutexThatCannotBeOpenedCountsAsRunning) {
-    std::wstring name = L"Local\\QOR.launcher:";
-    for (wchar_t c : Wide(Exe())) name.push_back(c == L'\\' ? L'/' : static_cast<wchar_t>(towlower(c)));
+    std::wstring exe = Wide(Exe());
+    CharLowerW(&exe[0]);
+    const std::wstring name = Wide(InstanceLockName("launcher", win32::Narrow(exe)));
     SECURITY_DESCRIPTOR sd;
     ASSERT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
     ACL acl;

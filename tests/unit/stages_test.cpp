@@ -47,9 +47,10 @@ public:
         styles.push_back(style);
         return 1;
     }
-    bool WaitForExit(uint32_t) override {
+    std::optional<uint32_t> StartAndWait(const std::string& commandLine, WindowStyle style) override {
+        Start(commandLine, style);
         events->push_back("wait");
-        return true;
+        return 0;
     }
 };
 
