@@ -331,5 +331,51 @@ TEST_F(FirstStart, ConfiguresTheMachineOnce) {
     for (const std::string& line : ProgramsStarted()) EXPECT_FALSE(StartsWith(line, "reg add")) << line;
 }
 
+// Copies of the system programs in the application folder and in the launcher's current folder
+// never run on a first start that uses them all; the real ones do their work.
+TEST_F(FirstStart, PlantedSystemProgramsNeverRun) {
+    HostStandIn host("excel.exe", "14.0");  // Excel 2010: regedit imports its file
+    test::ScratchFolder current("qor-current");
+    const std::string planted = WinePath(QOR_TEST_PLANTED_EXE);
+    for (const std::string& folder : {app_, current.path()}) ASSERT_TRUE(test::PlantSystemPrograms(planted, folder));
+    // cmd and regedit only in the current folder, which a search would try after the launcher's.
+    for (const char* name : {"\\cmd.exe", "\\regedit.exe"}) ASSERT_TRUE(DeleteFileW(Wide(app_ + name).c_str()));
+    // The updater, which cmd starts in the background, records that it ran too.
+    ASSERT_TRUE(CopyFileW(Wide(planted).c_str(), Wide(app_ + "\\QOR_UPDATE.exe").c_str(), FALSE));
+    // What the real programs write, removed first so that it shows they ran.
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QOR test import");
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L".qorb");
+    currentFolder_ = current.path();
+    Launch launch;
+    Start(launch, "");
+    HWND notice = uidriver::WaitForWindow("配置QOR运行环境>>", launch.pi.dwProcessId, 30000);
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(uidriver::ClickButtonByText(notice, "我知道了"));
+    ASSERT_TRUE(launch.Wait(60000));
+
+    auto programs = ProgramsStarted();
+    for (const char* start : {"regsvr32 ", "reg add ", "regedit ", "cmd.exe "})
+        EXPECT_NE(std::find_if(programs.begin(), programs.end(), [&](const std::string& line) { return StartsWith(line, start); }),
+                  programs.end()) << start;
+    EXPECT_TRUE(test::PollUntil([&] { return Exists(app_ + "\\QOR_UPDATE.exe.ran"); }, std::chrono::seconds(30)))
+        << "cmd did not start the updater";
+    EXPECT_TRUE(test::PollUntil([] {
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QOR test import", 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(key);
+        return true;
+    }, std::chrono::seconds(30))) << "regedit did not import the file";
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QOR test import");
+    EXPECT_TRUE(test::PollUntil([] {
+        wchar_t type[64] = {};
+        DWORD size = sizeof type;
+        return RegGetValueW(HKEY_CLASSES_ROOT, L".qorb", nullptr, RRF_RT_REG_SZ, nullptr, type, &size) == ERROR_SUCCESS &&
+               std::wstring(type) == L"qorbfile";
+    }, std::chrono::seconds(30))) << "reg did not write the association";
+    EXPECT_EQ(test::PlantedProgramsThatRan(app_), std::vector<std::string>());
+    EXPECT_EQ(test::PlantedProgramsThatRan(current.path()), std::vector<std::string>());
+}
+
 }  // namespace
 }  // namespace qor
