@@ -673,8 +673,12 @@ TEST_F(InstallerEndToEnd, SecondInstanceIsRefused) {
     SetupRun first;
     Start(first, MakePackage(), "");
     ASSERT_NE(ui::WaitForWindow("QOR安装", first.pi.dwProcessId, 30000), nullptr);
+    // Any other copy counts, such as the uninstaller of an installed folder.
+    const std::string other = root_ + "\\Other";
+    ASSERT_TRUE(test::MakeFolder(other));
+    ASSERT_TRUE(CopyFileW(Wide(Download() + "\\QOR_SETUP.exe").c_str(), Wide(other + "\\QOR_SETUP.exe").c_str(), FALSE));
     SetupRun second;
-    Start(second, Download() + "\\QOR_SETUP.exe", "/u");
+    Start(second, other + "\\QOR_SETUP.exe", "/u");
     EXPECT_EQ(Answer(second.pi.dwProcessId, "提示", IDOK), "QOR安装程序已经运行！");
     EXPECT_TRUE(second.Wait(10000));
     EXPECT_EQ(ui::WaitForWindow("QOR卸载", second.pi.dwProcessId, 0), nullptr);
