@@ -47,21 +47,21 @@ struct ProgramToStart {
 };
 
 ProgramToStart Resolve(const std::string& commandLine) {
-    ProgramToStart launch;
+    ProgramToStart target;
     const std::string file = BareProgramFile(commandLine);
-    if (file.empty()) return launch;
-    launch.bare = true;
-    launch.folder = SystemFolderPath();
-    for (const std::wstring& folder : {launch.folder, WindowsFolderPath()}) {
+    if (file.empty()) return target;
+    target.bare = true;
+    target.folder = SystemFolderPath();
+    for (const std::wstring& folder : {target.folder, WindowsFolderPath()}) {
         if (folder.empty()) continue;
         const std::wstring path = folder + L"\\" + Wide(file);
         const DWORD attributes = GetFileAttributesW(path.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            launch.program = path;
+            target.program = path;
             break;
         }
     }
-    return launch;
+    return target;
 }
 
 // Starts the command line; the process's handle and id, or false when it did not start.
