@@ -9,6 +9,7 @@
 #include "platform/win32/management_win32.h"
 #include "platform/win32/program_runner_win32.h"
 #include "platform/win32/running_program.h"
+#include "platform/win32/system_folder.h"
 #include "platform/win32/shell_links_win32.h"
 #include "platform/win32/system_queries_win32.h"
 #include "platform/win32/unicode.h"
@@ -21,7 +22,9 @@ using namespace qor::installer;
 // Refuses a second instance, chooses the mode by the command line, sets InstallPath and shows
 // the mode's window; the windows then drive the program.
 void Main() {
-    if (win32::AnotherInstanceRunning(L"setup")) {
+    // One lock for every copy: a downloaded installer and the installed uninstaller must never
+    // work on one folder at the same time.
+    if (win32::AnotherInstanceRunning(L"setup", win32::InstanceScope::EveryCopy)) {
         forms::ShowMessageBox(nullptr, kAlreadyRunningText, kInfoTitle, MessageKind::Information);
         ExitProcess(0);
     }
@@ -53,6 +56,7 @@ void Main() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    win32::LoadDllsFromSystemFolderOnly();
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     win32::InitializeComSecurity();
     Main();

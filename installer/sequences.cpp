@@ -92,12 +92,11 @@ InstallOutcome RunInstall(InstallerPlatform& platform, WizardView& view, const s
     if (!files.CreateFolder(installPath + scratchName)) failed = true;
     // 9, 10. The extractor into the scratch folder, then into the install folder; hidden, awaited.
     for (const std::string& destination : {scratch, installPath}) {
-        uint32_t pid = platform.runner.Start(ExtractorCommand(installPath, destination), WindowStyle::Hidden);
-        if (pid == 0) failed = true;
         view.PumpEvents();
         // The exit code is not read: the archive carries the extractor itself, which cannot
         // overwrite its own running image and reports that as an error on every sound install.
-        platform.runner.WaitForExit(pid);
+        if (!platform.runner.StartAndWait(ExtractorCommand(installPath, destination), WindowStyle::Hidden))
+            failed = true;
     }
     // 11. The one error test.
     if (failed) {

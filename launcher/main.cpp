@@ -16,6 +16,7 @@
 #include "platform/win32/management_win32.h"
 #include "platform/win32/program_runner_win32.h"
 #include "platform/win32/running_program.h"
+#include "platform/win32/system_folder.h"
 #include "platform/win32/system_queries_win32.h"
 #include "platform/win32/unicode.h"
 #include "qor/build_config.h"
@@ -135,6 +136,7 @@ void Linger(LauncherShell& shell) {
 }  // namespace qor
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    qor::win32::LoadDllsFromSystemFolderOnly();
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     qor::win32::InitializeComSecurity();
 

@@ -131,7 +131,11 @@ bool MarkerMatches(FileStore& files, ManagementService& wmi, DiskIdentityClasses
 
 void WriteMarker(FileStore& files, ManagementService& wmi, DiskIdentityClasses& classes,
                  const std::string& appFolder) {
-    files.WriteText(MarkerFilePath(appFolder), ExpectedMarker(wmi, classes, appFolder) + "\r\n", false);
+    const std::string path = MarkerFilePath(appFolder);
+    // A hidden or system marker counts as absent, and Windows refuses to write a normal file
+    // over it: it goes first, or the configuration would repeat on every start.
+    if (files.FileExists(path) && !files.NormalFileExists(path)) files.RemoveFile(path);
+    files.WriteText(path, ExpectedMarker(wmi, classes, appFolder) + "\r\n", false);
 }
 
 std::string RegisterCommand(const std::string& path) { return "regsvr32 /s \"" + path + "\""; }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace qor {
@@ -23,10 +24,11 @@ public:
     // the new process's id, or 0 when it could not be started.
     virtual uint32_t Start(const std::string& commandLine, WindowStyle style) = 0;
 
-    // Opens the process with the right to wait on it; when that succeeds, waits without a time
-    // limit until it ends and gives true. False when it could not be opened (already gone or
-    // never started): the caller then goes on at once.
-    virtual bool WaitForExit(uint32_t processId) = 0;
+    // Starts the command line like Start and waits without a time limit until that process
+    // ends, on the process handle the start gave (never on a process looked up again by its id,
+    // which another process may have taken by then). The program's exit code; nothing when it
+    // could not be started, and the caller then goes on at once.
+    virtual std::optional<uint32_t> StartAndWait(const std::string& commandLine, WindowStyle style) = 0;
 };
 
 }  // namespace qor

@@ -26,8 +26,10 @@ if(WIN32)
     QOR_TEST_EXTRACTOR_EXE="$<TARGET_FILE:qor_unrar_standin>"
     QOR_TEST_TIMEOUT_EXE="$<TARGET_FILE:qor_timeout_standin>"
     QOR_TEST_SLEEPER_EXE="$<TARGET_FILE:qor_sleeper>"
+    QOR_TEST_PLANTED_EXE="$<TARGET_FILE:qor_planted_standin>"
     QOR_TEST_ICON="${PROJECT_SOURCE_DIR}/installer/demo/qor.ico")
-  add_dependencies(qor_installer_e2e_tests QOR_SETUP qor_demo_app qor_unrar_standin qor_timeout_standin qor_sleeper)
+  add_dependencies(qor_installer_e2e_tests QOR_SETUP qor_demo_app qor_unrar_standin qor_timeout_standin qor_sleeper
+                 qor_planted_standin)
   # The tests share the Uninstall key, the shortcuts and the desktop: one at a time.
   gtest_discover_tests(qor_installer_e2e_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES TIMEOUT 200 RESOURCE_LOCK qor_installer_machine

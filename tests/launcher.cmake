@@ -18,5 +18,6 @@ qor_gtest(qor_e2e_tests SOURCES ${QOR_E2E_SOURCES} LIBS qor_uidriver qor_launche
 target_compile_definitions(qor_e2e_tests PRIVATE
   QOR_TEST_LAUNCHER_EXE="$<TARGET_FILE:QOR>"
   QOR_TEST_SLEEPER_EXE="$<TARGET_FILE:qor_sleeper>"
-  QOR_TEST_EXCEL_STANDIN_EXE="$<TARGET_FILE:qor_excel_standin>")
-add_dependencies(qor_e2e_tests QOR qor_sleeper qor_excel_standin)
+  QOR_TEST_EXCEL_STANDIN_EXE="$<TARGET_FILE:qor_excel_standin>"
+  QOR_TEST_PLANTED_EXE="$<TARGET_FILE:qor_planted_standin>")
+add_dependencies(qor_e2e_tests QOR qor_sleeper qor_excel_standin qor_planted_standin)

@@ -10,6 +10,7 @@
 #include "platform/win32/program_runner_win32.h"
 #include "platform/win32/running_program.h"
 #include "platform/win32/signature_verifier_win32.h"
+#include "platform/win32/system_folder.h"
 #include "platform/win32/system_queries_win32.h"
 #include "platform/win32/unicode.h"
 #include "qor/build_config.h"
@@ -59,6 +60,7 @@ std::string UpdateHost() {
 }  // namespace qor
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    qor::win32::LoadDllsFromSystemFolderOnly();
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     qor::win32::InitializeComSecurity();
 

@@ -209,12 +209,10 @@ UpdaterNext InstallPackage(UpdaterPlatform& p, UpdaterState& s) {
 
     const std::string q = "\"";
     const std::string command = q + ExtractorPath(s) + q + " x -o+ " + q + package + q + " " + q + s.appFolder + q;
-    const uint32_t pid = p.runner.Start(command, WindowStyle::NormalFocus);
-    if (pid == 0) failed = true;
     p.window.PumpMessages();
     // The exit code is not read: a package may carry the extractor itself, which cannot
     // overwrite its own running image; what counts is the launcher the extraction left.
-    p.runner.WaitForExit(pid);
+    if (!p.runner.StartAndWait(command, WindowStyle::NormalFocus)) failed = true;
 
     // Every update package carries the new launcher: the launcher and the updater judge "newer"
     // by its version, so an extraction that wrote none (a damaged or empty package, or one

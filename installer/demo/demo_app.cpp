@@ -1,9 +1,10 @@
 // The demo package's QOR.exe (not shipped): stands in for the launcher inside the demo archive.
-// It appends its command line to the file named by QOR_DEMO_RUN_LOG when that is set (so tests
-// can see it was started), otherwise it says what it is; then it ends.
+// In test builds it appends its command line to the file named by QOR_DEMO_RUN_LOG when that is
+// set (so tests can see it was started); otherwise it says what it is. Then it ends.
 #include <windows.h>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+#ifdef QOR_TEST_HOOKS
     wchar_t log[MAX_PATH];
     DWORD n = GetEnvironmentVariableW(L"QOR_DEMO_RUN_LOG", log, MAX_PATH);
     if (n > 0 && n < MAX_PATH) {
@@ -25,6 +26,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         }
         return 0;
     }
+#endif
     MessageBoxW(nullptr, L"这是QOR安装包演示用的程序。", L"QOR", MB_OK | MB_ICONINFORMATION);
     return 0;
 }

@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <cwctype>
-
+#include "core/process_rules.h"
 #include "platform/win32/unicode.h"
 
 namespace qor::win32 {
@@ -42,13 +41,16 @@ std::string CommandArguments(bool skipAllBlanks) {
     return Narrow(std::wstring(p));
 }
 
-bool AnotherInstanceRunning(const std::wstring& tag) {
-    std::wstring name = L"Local\\QOR." + tag + L":";
-    for (wchar_t c : ModulePath()) name.push_back(c == L'\\' ? L'/' : static_cast<wchar_t>(std::towlower(c)));
+bool AnotherInstanceRunning(const std::wstring& tag, InstanceScope scope) {
+    std::wstring path;
+    if (scope == InstanceScope::ThisProgramFile) {
+        path = ModulePath();
+        if (!path.empty()) CharLowerBuffW(&path[0], static_cast<DWORD>(path.size()));
+    }
+    const std::wstring name = Wide(InstanceLockName(Narrow(tag), Narrow(path)));
     // The handle is kept open on purpose: the mutex lives as long as this process.
     HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
-    if (!mutex) return GetLastError() == ERROR_ACCESS_DENIED;
-    return GetLastError() == ERROR_ALREADY_EXISTS;
+    return !mutex || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 }  // namespace qor::win32

@@ -17,10 +17,18 @@ std::string ModuleFolder();
 // the name; otherwise only the one blank that separates it from the arguments.
 std::string CommandArguments(bool skipAllBlanks);
 
-// True when another instance of this program file already runs in this logon session. A named
-// mutex per program file (`tag` names the program) is taken and held until the process ends;
-// one that exists but cannot be opened belongs to an instance running with higher rights,
-// which runs too.
-bool AnotherInstanceRunning(const std::wstring& tag);
+// Which copies of a program share one single-instance lock.
+enum class InstanceScope {
+    ThisProgramFile,  // copies started from the same file
+    EveryCopy,        // every copy in the logon session, wherever its file lies
+};
+
+// True when another instance of this program already runs in this logon session. A named
+// mutex (`tag` names the program; its name stays short however deep the folder is) is taken
+// and held until the process ends. One that exists but cannot be opened belongs to an instance
+// running with higher rights, which runs too. A lock that cannot be taken at all (its name
+// held by another kind of object, no resources) also answers true: a failing lock must never
+// let a second copy run.
+bool AnotherInstanceRunning(const std::wstring& tag, InstanceScope scope = InstanceScope::ThisProgramFile);
 
 }  // namespace qor::win32

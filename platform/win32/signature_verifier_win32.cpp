@@ -6,11 +6,13 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/win32/system_folder.h"
+
 namespace qor::win32 {
 namespace {
 
-// bcrypt.dll is not one of the DLLs Windows always takes from the system folder, so it is
-// loaded at run time from there by full search rule, never imported.
+// bcrypt.dll is not one of the DLLs Windows always takes from the system folder, so it is never
+// imported: it is loaded on first use from the system folder only.
 struct Cng {
     decltype(&BCryptOpenAlgorithmProvider) openAlgorithm = nullptr;
     decltype(&BCryptCloseAlgorithmProvider) closeAlgorithm = nullptr;
@@ -23,7 +25,7 @@ struct Cng {
     decltype(&BCryptDestroyKey) destroyKey = nullptr;
 
     bool Load() {
-        HMODULE dll = LoadLibraryExW(L"bcrypt.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        HMODULE dll = LoadSystemLibrary(L"bcrypt.dll");
         if (!dll) return false;
         return Get(dll, "BCryptOpenAlgorithmProvider", openAlgorithm) &&
                Get(dll, "BCryptCloseAlgorithmProvider", closeAlgorithm) && Get(dll, "BCryptCreateHash", createHash) &&

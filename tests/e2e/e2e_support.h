@@ -190,7 +190,8 @@ protected:
         std::wstring cmd = L"\"" + Wide(Exe()) + L"\"" + (arguments.empty() ? L"" : L" " + Wide(arguments));
         STARTUPINFOW si{};
         si.cb = sizeof si;
-        ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, Wide(app_).c_str(), &si,
+        const std::string& current = currentFolder_.empty() ? app_ : currentFolder_;
+        ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, Wide(current).c_str(), &si,
                                    &launch.pi));
     }
 
@@ -225,6 +226,7 @@ protected:
     }
 
     const std::string app_;
+    std::string currentFolder_;  // the launcher's current folder; empty: the application folder
 };
 
 // The disk identity the launcher finds on this machine (first non-empty serial over 2

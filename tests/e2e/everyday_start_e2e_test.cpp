@@ -3,9 +3,8 @@
 // configuration of the machine.
 #include "e2e_support.h"
 
+#include "core/process_rules.h"
 #include "core/wildcard.h"
-
-#include <cwctype>
 
 namespace qor {
 namespace {
@@ -35,6 +34,20 @@ std::string Setting(const std::string& settings, const std::string& key) {
     for (const std::string& line : SplitLines(win32::AnsiToUtf8(settings)))
         if (StartsWith(line, key + " = ")) return line.substr(key.size() + 3);
     return "<absent>";
+}
+
+// Waits until regedit has imported the test's Excel2010_filechkfalse.reg (its key exists) and
+// removes the key again; false when it never appeared.
+bool RegistryFileImported() {
+    const bool imported = test::PollUntil([] {
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QOR test import", 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(key);
+        return true;
+    }, std::chrono::seconds(30));
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QOR test import");
+    return imported;
 }
 
 class EverydayStart : public AppFolderTest {
@@ -176,15 +189,7 @@ TEST_F(EverydayStart, Excel2010ImportsItsRegistryFileAndOpensInASecondHost) {
     auto opens = host.Calls("CALL", "Workbooks.Open");
     ASSERT_EQ(opens.size(), 1u);
     EXPECT_EQ(opens[0][0], creations[1][0]);
-    // regedit really imported the file.
-    EXPECT_TRUE(test::PollUntil([] {
-        HKEY key;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QOR test import", 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return false;
-        RegCloseKey(key);
-        return true;
-    }, std::chrono::seconds(20)));
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QOR test import");
+    EXPECT_TRUE(RegistryFileImported()) << "regedit did not import the file";
 }
 
 TEST_F(EverydayStart, MissingFilesAreListedAndNothingIsRegisteredOrStarted) {
@@ -223,8 +228,9 @@ TEST_F(EverydayStart, SecondLauncherIsRefusedWhileTheFirstShowsTheMissingFiles) 
 // A first launcher running with higher rights owns the instance mutex so that a second one
 // cannot open it: that counts as running too. The test holds such a mutex itself.
 TEST_F(EverydayStart, AnInstanceMutexThatCannotBeOpenedCountsAsRunning) {
-    std::wstring name = L"Local\\QOR.launcher:";
-    for (wchar_t c : Wide(Exe())) name.push_back(c == L'\\' ? L'/' : static_cast<wchar_t>(towlower(c)));
+    std::wstring exe = Wide(Exe());
+    CharLowerW(&exe[0]);
+    const std::wstring name = Wide(InstanceLockName("launcher", win32::Narrow(exe)));
     SECURITY_DESCRIPTOR sd;
     ASSERT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
     ACL acl;
@@ -329,6 +335,49 @@ TEST_F(FirstStart, ConfiguresTheMachineOnce) {
     EXPECT_EQ(Run("/0")["End"], "5");
     EXPECT_EQ(host.Calls("CALL", "Workbooks.Open").size(), 2u);
     for (const std::string& line : ProgramsStarted()) EXPECT_FALSE(StartsWith(line, "reg add")) << line;
+}
+
+// Copies of the system programs in the application folder and in the launcher's current folder
+// never run on a first start that uses them all; the real ones do their work.
+TEST_F(FirstStart, PlantedSystemProgramsNeverRun) {
+    HostStandIn host("excel.exe", "14.0");  // Excel 2010: regedit imports its file
+    test::ScratchFolder current("qor-current");
+    const std::string planted = WinePath(QOR_TEST_PLANTED_EXE);
+    for (const std::string& folder : {app_, current.path()})
+        ASSERT_TRUE(test::PlantSystemPrograms(planted, folder));
+    // cmd and regedit only in the current folder, which a search would try after the launcher's.
+    for (const char* name : {"\\cmd.exe", "\\regedit.exe"}) ASSERT_TRUE(DeleteFileW(Wide(app_ + name).c_str()));
+    // The updater, which cmd starts in the background, records that it ran too.
+    ASSERT_TRUE(CopyFileW(Wide(planted).c_str(), Wide(app_ + "\\QOR_UPDATE.exe").c_str(), FALSE));
+    // What the real programs write, removed first so that it shows they ran.
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QOR test import");
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L".qorb");
+    currentFolder_ = current.path();
+    Launch launch;
+    Start(launch, "");
+    HWND notice = uidriver::WaitForWindow("配置QOR运行环境>>", launch.pi.dwProcessId, 30000);
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(uidriver::ClickButtonByText(notice, "我知道了"));
+    ASSERT_TRUE(launch.Wait(60000));
+
+    // Each of them was started, and the real ones did their work.
+    const auto programs = ProgramsStarted();
+    for (const char* program : {"regsvr32 ", "reg add ", "regedit ", "cmd.exe "})
+        EXPECT_TRUE(std::any_of(programs.begin(), programs.end(),
+                                [&](const std::string& line) { return StartsWith(line, program); }))
+            << program;
+    EXPECT_TRUE(test::PollUntil([&] { return Exists(app_ + "\\QOR_UPDATE.exe.ran"); }, std::chrono::seconds(30)))
+        << "cmd did not start the updater";
+    EXPECT_TRUE(RegistryFileImported()) << "regedit did not import the file";
+    EXPECT_TRUE(test::PollUntil([] {
+        wchar_t type[64] = {};
+        DWORD size = sizeof type;
+        return RegGetValueW(HKEY_CLASSES_ROOT, L".qorb", nullptr, RRF_RT_REG_SZ, nullptr, type, &size) ==
+                   ERROR_SUCCESS &&
+               std::wstring(type) == L"qorbfile";
+    }, std::chrono::seconds(30))) << "reg did not write the association";
+    EXPECT_EQ(test::PlantedProgramsThatRan(app_), std::vector<std::string>());
+    EXPECT_EQ(test::PlantedProgramsThatRan(current.path()), std::vector<std::string>());
 }
 
 }  // namespace

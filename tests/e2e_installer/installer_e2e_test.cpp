@@ -125,6 +125,9 @@ protected:
                                      "uninstall.inf"})
                 DeleteFileW(Wide(installed_ + name).c_str());
         if (!installed_.empty()) test::RemoveTree(Wide(installed_ + "SYS"));
+        if (!installed_.empty())
+            for (const std::string& name : test::SystemProgramNames())
+                for (const std::string& file : {name, name + ".ran"}) DeleteFileW(Wide(installed_ + file).c_str());
     }
     std::string installed_;
 
@@ -298,6 +301,9 @@ protected:
 };
 
 TEST_F(InstallerEndToEnd, InstallsIntoTheChosenFolderRegistersAndStartsTheProgram) {
+    // Copies of the system programs planted beside the downloaded installer and, below, in the
+    // install folder are never started: reg comes from the system folder.
+    ASSERT_TRUE(test::PlantSystemPrograms(WinePath(QOR_TEST_PLANTED_EXE), Download()));
     SetupRun setup;
     Start(setup, MakePackage(), "");
     HWND fd = ui::WaitForWindow("QOR安装", setup.pi.dwProcessId, 30000);
@@ -346,6 +352,7 @@ TEST_F(InstallerEndToEnd, InstallsIntoTheChosenFolderRegistersAndStartsTheProgra
         return I == documents || I == documents + "\\";
     })) << I;
     installed_ = I;
+    ASSERT_TRUE(test::PlantSystemPrograms(WinePath(QOR_TEST_PLANTED_EXE), SpecialFolder(CSIDL_PERSONAL)));
     ASSERT_TRUE(InstallAndFinish(setup, fd));
     EXPECT_TRUE(Visible(fd, "安装完成"));
     EXPECT_TRUE(Visible(fd, "您可以通过QOR桌面快捷方式图标打开软件。"));
@@ -408,10 +415,17 @@ TEST_F(InstallerEndToEnd, InstallsIntoTheChosenFolderRegistersAndStartsTheProgra
     EXPECT_EQ(ReadShortcut(MenuFolder() + "\\" + kProduct + ".lnk"), exe + "|");
     EXPECT_EQ(ReadShortcut(MenuFolder() + "\\卸载 " + kProduct + ".lnk"),
               ReplaceAll(I, "\\\\", "\\") + "QOR_SETUP.exe|/u");
+    EXPECT_EQ(test::PlantedProgramsThatRan(Download()), std::vector<std::string>());
+    EXPECT_EQ(test::PlantedProgramsThatRan(SpecialFolder(CSIDL_PERSONAL)), std::vector<std::string>());
 }
 
 TEST_F(InstallerEndToEnd, UninstallRemovesWhatTheRecordListsAndKeepsTheUsersFiles) {
+    // Copies of the system programs in the install folder never run, neither in the repair that
+    // installs here nor in the uninstall: reg and cmd (and cmd's timeout) come from the system
+    // folder, and the real ones still write and remove the entry and remove the uninstaller.
     const std::string app = root_ + "\\Apps";
+    ASSERT_TRUE(test::MakeFolder(app));
+    ASSERT_TRUE(test::PlantSystemPrograms(WinePath(QOR_TEST_PLANTED_EXE), app));
     Install(app);
     const std::string I = app + "\\";
     WriteBytes(I + "我的账套.qorb", "user data");
@@ -463,6 +477,7 @@ TEST_F(InstallerEndToEnd, UninstallRemovesWhatTheRecordListsAndKeepsTheUsersFile
     Sleep(5000);
     EXPECT_TRUE(IsFolder(app));
     EXPECT_TRUE(IsFile(I + "我的账套.qorb"));
+    EXPECT_EQ(test::PlantedProgramsThatRan(app), std::vector<std::string>());
 }
 
 TEST_F(InstallerEndToEnd, WholeFolderRemovalDeletesEverythingVisibleAndTheFolder) {
@@ -658,8 +673,12 @@ TEST_F(InstallerEndToEnd, SecondInstanceIsRefused) {
     SetupRun first;
     Start(first, MakePackage(), "");
     ASSERT_NE(ui::WaitForWindow("QOR安装", first.pi.dwProcessId, 30000), nullptr);
+    // Any other copy counts, such as the uninstaller of an installed folder.
+    const std::string other = root_ + "\\Other";
+    ASSERT_TRUE(test::MakeFolder(other));
+    ASSERT_TRUE(CopyFileW(Wide(Download() + "\\QOR_SETUP.exe").c_str(), Wide(other + "\\QOR_SETUP.exe").c_str(), FALSE));
     SetupRun second;
-    Start(second, Download() + "\\QOR_SETUP.exe", "/u");
+    Start(second, other + "\\QOR_SETUP.exe", "/u");
     EXPECT_EQ(Answer(second.pi.dwProcessId, "提示", IDOK), "QOR安装程序已经运行！");
     EXPECT_TRUE(second.Wait(10000));
     EXPECT_EQ(ui::WaitForWindow("QOR卸载", second.pi.dwProcessId, 0), nullptr);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/launcher_rules.h"
+#include "core/process_rules.h"
 #include "core/text.h"
 #include "core/version_text.h"
 
@@ -174,6 +175,47 @@ TEST(LauncherRules, OldAccountSetNames) {
     EXPECT_FALSE(IsOldAccountSetName("x.qorb"));
     EXPECT_FALSE(IsOldAccountSetName("x.qor.bak"));
     EXPECT_EQ(NewAccountSetName("x.qor"), "x.qorb");
+}
+
+TEST(ProcessRules, BareProgramTokens) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"reg add HKEY_CLASSES_ROOT\\.qorb /ve /t REG_SZ /d qorbfile /f", "reg.exe"},
+        {"regsvr32 /s \"C:\\QOR\\SYS\\qord.dll\"", "regsvr32.exe"},
+        {"regedit /s \"C:\\QOR\\SYS\\x.reg\"", "regedit.exe"},
+        {"cmd /c timeout /t 3 & del \"C:\\QOR\\QOR_SETUP.exe\"", "cmd.exe"},
+        {"cmd.exe /c start \"\" \"C:\\QOR\\QOR_UPDATE.exe\" /d", "cmd.exe"},
+        {"timeout\t/t 4", "timeout.exe"},
+        {"\"reg\" delete X /f", "reg.exe"},              // quoted, still a bare name
+        {"reg", "reg.exe"},
+        {"\"C:\\QOR\\UnRAR.exe\" x -o+ a b", ""},       // a path: started as it says
+        {"\"C:\\Program Files\\QOR\\QOR.exe\" /0", ""},
+        {"C:\\QOR\\QOR.exe", ""},
+        {"sub/reg.exe add", ""},
+        {"C:reg.exe add", ""},                          // drive-relative
+        {"\\\\srv\\share\\reg.exe", ""},
+        {"", ""},
+        {" \t reg add", "reg.exe"},                     // leading blanks skipped
+        {"  ", ""},
+        {"\"\" reg", ""},
+        {".. x", ""},
+    };
+    for (const auto& [line, file] : rows) EXPECT_EQ(BareProgramFile(line), file) << line;
+}
+
+TEST(ProcessRules, InstanceLockNames) {
+    // FNV-1a 64 of "a" is af63dc4c8601ec8c; ASCII capitals fold, "\" is hashed like any byte.
+    EXPECT_EQ(InstanceLockName("launcher", "a"), "Local\\QOR.launcher.af63dc4c8601ec8c");
+    EXPECT_EQ(InstanceLockName("launcher", "A"), InstanceLockName("launcher", "a"));
+    const std::string path = "C:\\Program Files\\QOR\\QOR.exe";
+    EXPECT_EQ(InstanceLockName("launcher", path), InstanceLockName("launcher", "c:\\program files\\qor\\qor.EXE"));
+    EXPECT_NE(InstanceLockName("launcher", path), InstanceLockName("launcher", "D:\\QOR\\QOR.exe"));
+    EXPECT_NE(InstanceLockName("launcher", path), InstanceLockName("updater", path));
+    // Bounded whatever the depth of the folder.
+    std::string deep = "C:";
+    for (int i = 0; i < 2000; ++i) deep += "\\账套文件夹";
+    EXPECT_EQ(InstanceLockName("launcher", deep).size(), std::string("Local\\QOR.launcher.").size() + 16);
+    // No path: one lock for every copy.
+    EXPECT_EQ(InstanceLockName("setup", ""), "Local\\QOR.setup");
 }
 
 }  // namespace

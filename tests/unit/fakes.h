@@ -61,6 +61,8 @@ public:
     bool WriteText(const std::string& path, const std::string& text, bool append) override {
         if (unwritable.count(path) || folders.count(Bare(path)) || !folders.count(Parent(path)))
             return false;
+        // As on Windows: a hidden or system file is not replaced by a normal one.
+        if (!append && (hidden.count(path) || systemFiles.count(path))) return false;
         if (append) files[path] += text; else files[path] = text;
         ++writeCount;
         return true;
@@ -95,6 +97,8 @@ public:
     }
     bool RemoveFile(const std::string& path) override {
         if (unwritable.count(path) || undeletable.count(path) || !files.erase(path)) return false;
+        hidden.erase(path);
+        systemFiles.erase(path);
         deleted.push_back(path);
         return true;
     }

@@ -47,9 +47,10 @@ public:
         styles.push_back(style);
         return 1;
     }
-    bool WaitForExit(uint32_t) override {
+    std::optional<uint32_t> StartAndWait(const std::string& commandLine, WindowStyle style) override {
+        Start(commandLine, style);
         events->push_back("wait");
-        return true;
+        return 0;
     }
 };
 
@@ -209,9 +210,13 @@ TEST_F(Stages, MarkerIsWrittenAndFoundOnlyForTheSameFolderAndDisk) {
     EXPECT_EQ(files.files[marker], "C:\\QOR\\WINEHDISK\r\n");
     EXPECT_TRUE(MarkerMatches(files, wmi, classes, kApp));
 
-    files.hidden.insert(marker);
-    EXPECT_FALSE(MarkerMatches(files, wmi, classes, kApp));
-    files.hidden.clear();
+    // A hidden or system marker counts as absent and is written anew as a normal file.
+    for (std::set<std::string>* attribute : {&files.hidden, &files.systemFiles}) {
+        attribute->insert(marker);
+        EXPECT_FALSE(MarkerMatches(files, wmi, classes, kApp));
+        WriteMarker(files, wmi, classes, kApp);
+        EXPECT_TRUE(MarkerMatches(files, wmi, classes, kApp));
+    }
     files.files[marker] = "garbage\x01\r\nC:\\QOR\\WINEHDISK\r\n";
     EXPECT_FALSE(MarkerMatches(files, wmi, classes, kApp));
     files.files[marker] = "C:\\QOR\\winehdisk\r\n";  // case counts

@@ -153,9 +153,11 @@ public:
         if (onStart) onStart(commandLine);
         return nextPid == 0 ? 0 : nextPid++;
     }
-    bool WaitForExit(uint32_t pid) override {
+    std::optional<uint32_t> StartAndWait(const std::string& commandLine, WindowStyle style) override {
+        const uint32_t pid = Start(commandLine, style);
+        if (pid == 0) return std::nullopt;
         waited.push_back(pid);
-        return pid != 0;
+        return 0;
     }
     std::vector<std::string> Commands() const {
         std::vector<std::string> lines;

@@ -170,6 +170,31 @@ private:
     std::vector<HANDLE> handles_;
 };
 
+// The system programs that the programs start by bare name.
+inline const std::vector<std::string>& SystemProgramNames() {
+    static const std::vector<std::string> names = {"reg.exe", "cmd.exe", "regsvr32.exe", "regedit.exe",
+                                                   "timeout.exe"};
+    return names;
+}
+
+// Plants copies of the stand-in `planted` (which records that it ran in "<its file>.ran")
+// under the system programs' names into the folder, as someone who can write there would.
+inline bool PlantSystemPrograms(const std::string& planted, const std::string& folder) {
+    for (const std::string& name : SystemProgramNames())
+        if (!CopyFileW(win32::Wide(planted).c_str(), win32::Wide(folder + "\\" + name).c_str(), FALSE)) return false;
+    return true;
+}
+
+// The planted programs of the folder that ran, each with the command line it got.
+inline std::vector<std::string> PlantedProgramsThatRan(const std::string& folder) {
+    std::vector<std::string> ran;
+    for (const std::string& name : SystemProgramNames()) {
+        const std::string marker = folder + "\\" + name + ".ran";
+        if (IsFile(marker)) ran.push_back(name + ": " + ReadBytes(marker));
+    }
+    return ran;
+}
+
 inline bool HasEnded(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }
 
 }  // namespace qor::test

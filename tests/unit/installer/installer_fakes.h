@@ -43,9 +43,11 @@ public:
         }
         return static_cast<uint32_t>(100 + started.size());
     }
-    bool WaitForExit(uint32_t processId) override {
-        waited.push_back(processId);
-        return processId != 0;
+    std::optional<uint32_t> StartAndWait(const std::string& commandLine, WindowStyle style) override {
+        const uint32_t pid = Start(commandLine, style);
+        if (pid == 0) return std::nullopt;
+        waited.push_back(pid);
+        return 0;
     }
 
     std::vector<std::string> Commands() const {
