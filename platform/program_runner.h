@@ -24,9 +24,10 @@ public:
     virtual uint32_t Start(const std::string& commandLine, WindowStyle style) = 0;
 
     // Opens the process with the right to wait on it; when that succeeds, waits without a time
-    // limit until it ends and gives true. False when it could not be opened (already gone or
-    // never started): the caller then goes on at once.
-    virtual bool WaitForExit(uint32_t processId) = 0;
+    // limit until it ends and gives true, with its exit code in `exitCode` when one is asked
+    // for. False when it could not be opened (already gone or never started): the caller then
+    // goes on at once, and `exitCode` is left as it was.
+    virtual bool WaitForExit(uint32_t processId, uint32_t* exitCode = nullptr) = 0;
 };
 
 }  // namespace qor

@@ -52,11 +52,13 @@ uint32_t Win32ProgramRunner::Start(const std::string& commandLine, WindowStyle s
     return process.dwProcessId;
 }
 
-bool Win32ProgramRunner::WaitForExit(uint32_t processId) {
+bool Win32ProgramRunner::WaitForExit(uint32_t processId, uint32_t* exitCode) {
     if (processId == 0) return false;
-    KernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    KernelHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
     if (!process.valid()) return false;
     WaitForSingleObject(process.get(), INFINITE);
+    DWORD code = 0;
+    if (exitCode && GetExitCodeProcess(process.get(), &code)) *exitCode = code;
     return true;
 }
 

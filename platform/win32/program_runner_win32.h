@@ -10,7 +10,7 @@ namespace qor::win32 {
 class Win32ProgramRunner : public ProgramRunner {
 public:
     uint32_t Start(const std::string& commandLine, WindowStyle style) override;
-    bool WaitForExit(uint32_t processId) override;
+    bool WaitForExit(uint32_t processId, uint32_t* exitCode) override;
 };
 
 }  // namespace qor::win32

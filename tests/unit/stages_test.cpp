@@ -47,7 +47,7 @@ public:
         styles.push_back(style);
         return 1;
     }
-    bool WaitForExit(uint32_t) override {
+    bool WaitForExit(uint32_t, uint32_t*) override {
         events->push_back("wait");
         return true;
     }

@@ -152,7 +152,7 @@ public:
         if (onStart) onStart(commandLine);
         return nextPid == 0 ? 0 : nextPid++;
     }
-    bool WaitForExit(uint32_t pid) override {
+    bool WaitForExit(uint32_t pid, uint32_t*) override {
         waited.push_back(pid);
         return pid != 0;
     }
