@@ -343,6 +343,8 @@ LRESULT CALLBACK UninstallProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CTLCOLORBTN:
             return ColourControl(Fu.colours, wp, lp);
         case WM_CLOSE:
+            // Closing ends nothing halfway through a removal, as 取消 cannot then either.
+            if (Fu.busy) return 0;
             // No other window is loaded: closing it ends the program (the wizard, once loaded,
             // governs the program instead).
             if (Fd.hwnd) {
