@@ -162,6 +162,9 @@ InstallOutcome RunInstall(InstallerPlatform& platform, WizardView& view, const s
 
 void StartInstalledProgram(InstallerPlatform& platform, const std::string& installPath) {
     const std::string program = installPath + "QOR.exe";
+    // An archive without QOR.exe installs too; the shell would answer a missing program with a
+    // message of its own, where the direct start fails unnoticed.
+    if (!platform.files.FileExists(program)) return;
     if (platform.desktop.StartAsSignedInUser(program, installPath)) return;
     platform.runner.Start("\"" + program + "\"", WindowStyle::NormalFocus);
 }

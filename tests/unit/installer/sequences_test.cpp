@@ -200,6 +200,9 @@ TEST_F(SequenceTest, AnInstallThatDidNotHappenIsNotReportedAsDone) {
 }
 
 TEST_F(SequenceTest, TheFinishPageStartsTheProgramThroughTheDesktopShellWhenOneAnswers) {
+    installer::StartInstalledProgram(platform, I);  // no QOR.exe: nothing to start
+    EXPECT_TRUE(desktop.started.empty() && runner.started.empty());
+    files.AddFile(I + "QOR.exe", "MZ");
     desktop.answers = true;
     installer::StartInstalledProgram(platform, I);
     EXPECT_EQ(desktop.started, (std::vector<std::string>{"D:\\X\\QOR.exe|D:\\X\\"}));
