@@ -651,19 +651,22 @@ TEST_F(InstallerEndToEnd, FatalErrorOfTheFirstExtractionIsTheInstallError) {
     EXPECT_FALSE(IsFile(DesktopLink()));
 }
 
-TEST_F(InstallerEndToEnd, UnreadableOrUnusableRecordCountsAsMissing) {
-    const std::string app = root_ + "\\Unreadable";
+TEST_F(InstallerEndToEnd, MissingUnreadableOrUnusableRecordRemovesNothing) {
+    const std::string app = root_ + "\\NoRecord";
     Install(app);
     const std::string I = app + "\\";
     WriteBytes(root_ + "\\outside.txt", "x");
-    for (bool readable : {false, true}) {
+    enum { Unreadable, Unusable, Missing };
+    for (int record : {Unreadable, Unusable, Missing}) {
         DeleteFileW(Wide(ProgramLog()).c_str());
-        // Held open without sharing, the record cannot be read; readable, it names only a file
-        // outside the install folder.
+        // Held open without sharing, the record cannot be read; the unusable one names only a
+        // file outside the install folder.
         win32::KernelHandle lock;
-        if (readable) WriteBytes(I + "uninstall.inf", Gbk(root_ + "\\outside.txt\r\n"));
-        else lock.Reset(CreateFileW(Wide(I + "uninstall.inf").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(readable || lock.valid());
+        if (record == Unreadable)
+            lock.Reset(CreateFileW(Wide(I + "uninstall.inf").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (record == Unusable) WriteBytes(I + "uninstall.inf", Gbk(root_ + "\\outside.txt\r\n"));
+        if (record == Missing) DeleteFileW(Wide(I + "uninstall.inf").c_str());
+        ASSERT_TRUE(record != Unreadable || lock.valid());
         SetupRun setup;
         HWND fu = OpenUninstall(setup, I + "QOR_SETUP.exe");
         ASSERT_NE(fu, nullptr);
@@ -672,7 +675,7 @@ TEST_F(InstallerEndToEnd, UnreadableOrUnusableRecordCountsAsMissing) {
         EXPECT_EQ(Answer(setup.pi.dwProcessId, "错误", IDOK),
                   std::string("未找到卸载信息文件uninstall.inf！\r\n") + kProduct + " 可能已经被删除。");
         EXPECT_TRUE(setup.Wait(10000));
-        for (const char* name : {"QOR.exe", "UnRAR.exe", "qor.ico", "SYS\\setinf.txt", "uninstall.inf"})
+        for (const char* name : {"QOR.exe", "UnRAR.exe", "qor.ico", "SYS\\setinf.txt", "QOR_SETUP.exe"})
             EXPECT_TRUE(IsFile(I + name)) << name;
         EXPECT_TRUE(IsFile(root_ + "\\outside.txt"));
         EXPECT_TRUE(StartedPrograms().empty());
@@ -714,24 +717,6 @@ TEST_F(InstallerEndToEnd, WholeFolderRemovalLeavesWhatLiesBehindALink) {
     EXPECT_FALSE(IsFile(I + "我的账套.qorb"));
     EXPECT_FALSE(IsFile(I + "QOR.exe"));
     EXPECT_FALSE(IsFolder(I + "SYS"));
-}
-
-TEST_F(InstallerEndToEnd, MissingRecordIsReportedAndNothingIsRemoved) {
-    const std::string app = root_ + "\\NoRecord";
-    test::MakeFolder(app);
-    const std::string I = app + "\\";
-    ASSERT_TRUE(CopyFileW(Wide(WinePath(QOR_TEST_SETUP_EXE)).c_str(), Wide(I + "QOR_SETUP.exe").c_str(), FALSE));
-    WriteBytes(I + "QOR.exe", "x");
-    SetupRun setup;
-    HWND fu = OpenUninstall(setup, I + "QOR_SETUP.exe");
-    ASSERT_NE(fu, nullptr);
-    ui::ClickButtonByText(fu, "卸载(&U)");
-    Answer(setup.pi.dwProcessId, "询问", IDOK);
-    EXPECT_EQ(Answer(setup.pi.dwProcessId, "错误", IDOK),
-              std::string("未找到卸载信息文件uninstall.inf！\r\n") + kProduct + " 可能已经被删除。");
-    EXPECT_TRUE(setup.Wait(10000));
-    EXPECT_TRUE(IsFile(I + "QOR.exe"));
-    EXPECT_TRUE(StartedPrograms().empty());
 }
 
 TEST_F(InstallerEndToEnd, DriveRootRefusesTheWholeFolderRemoval) {
