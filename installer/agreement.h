@@ -5,8 +5,9 @@
 
 namespace qor::installer {
 
-// Title line, an empty line, sections 一 to 四 (the second with clauses （1） to （7）), an
-// empty line and the two closing lines; lines joined with CR LF.
+// Title line, an empty line and sections 一 to 四: the first and the second a heading line with
+// one paragraph or the clauses （1） to （7）, the third and the fourth one paragraph each. No
+// author or contact lines follow. Lines joined with CR LF.
 std::string AgreementText();
 
 }  // namespace qor::installer

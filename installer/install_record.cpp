@@ -41,7 +41,7 @@ void ListTree(FileStore& files, const std::function<void()>& pump, std::string f
     }
     std::vector<std::string> subfolders;
     for (const FileStore::Entry& e : entries) {
-        if (!e.folder || e.hidden || e.system || StartsWith(e.name, ".")) continue;
+        if (!e.folder || e.link || e.hidden || e.system || StartsWith(e.name, ".")) continue;
         subfolders.push_back(folder + e.name + "\\");
         if (pump) pump();
     }
@@ -70,7 +70,8 @@ std::vector<std::string> RegistryAddCommands(const std::string& installPath) {
         k + " /v DisplayName /t REG_SZ /d " + kProductName + " /f",
         k + " /v DisplayVersion /t REG_SZ /d " + kVersionText + " /f",
         k + " /v Publisher /t REG_SZ /d " + kPublisher + " /f",
-        k + " /v UninstallString /t REG_SZ /d \"" + installPath + kSetupName + " /u\" /f",
+        // The data is the quoted path and the switch; reg reads \" as a quote inside the data.
+        k + " /v UninstallString /t REG_SZ /d \"\\\"" + installPath + kSetupName + "\\\" /u\" /f",
     };
 }
 
@@ -96,6 +97,37 @@ bool IsInsideInstallFolder(const std::string& path, const std::string& installPa
     return StartsWith(Lower(path), Lower(installPath));
 }
 
+bool LeadsThroughLink(FileStore& files, const std::string& path, const std::string& installPath) {
+    const std::string p = ReplaceAll(path, "/", "\\");
+    if (p.size() <= installPath.size()) return false;
+    std::string at = p.substr(0, installPath.size());
+    const std::string rest = p.substr(installPath.size());
+    for (size_t start = 0, sep; (sep = rest.find('\\', start)) != std::string::npos; start = sep + 1) {
+        at += rest.substr(start, sep - start);
+        if (!EndsWith(at, "\\") && files.IsLink(at)) return true;
+        at += "\\";
+    }
+    return false;
+}
+
+bool HasUsableLine(const std::string& record, const std::string& installPath) {
+    for (const std::string& line : Split(record, "\r\n"))
+        if (IsInsideInstallFolder(line, installPath)) return true;
+    return false;
+}
+
+bool SamePath(const std::string& a, const std::string& b) {
+    auto plain = [](const std::string& path) {
+        std::string p = Lower(ReplaceAll(path, "/", "\\"));
+        // Doubled separators read as one, except the two that begin a network path.
+        const size_t keep = StartsWith(p, "\\\\") ? 2 : 0;
+        std::string rest = p.substr(keep);
+        while (rest.find("\\\\") != std::string::npos) rest = ReplaceAll(rest, "\\\\", "\\");
+        return p.substr(0, keep) + rest;
+    };
+    return plain(a) == plain(b);
+}
+
 bool IsProtectedFolder(const std::string& installPath, const std::vector<std::string>& ownedFolders) {
     const std::string folder = Normalised(installPath);
     // A drive root ("D:"), no folder at all, or a network share's root ("\\server\share").
@@ -110,6 +142,15 @@ bool IsProtectedFolder(const std::string& installPath, const std::vector<std::st
         if (o == folder || StartsWith(o, folder + "\\")) return true;
     }
     return false;
+}
+
+std::vector<std::string> ProtectedFolders(SystemQueries& system) {
+    std::vector<std::string> folders = system.OwnedFolders();
+    folders.push_back(system.WindowsFolder());
+    for (const char* name : {"ProgramW6432", "CommonProgramW6432", "ProgramFiles", "ProgramFiles(x86)",
+                             "CommonProgramFiles", "CommonProgramFiles(x86)", "ProgramData", "SystemRoot"})
+        folders.push_back(system.EnvironmentValue(name));
+    return folders;
 }
 
 }  // namespace qor::installer

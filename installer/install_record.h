@@ -8,13 +8,15 @@
 #include <vector>
 
 #include "platform/file_store.h"
+#include "platform/system_queries.h"
 
 namespace qor::installer {
 
 // Recursive listing, pre-order: the folder's line (ending in "\"), its plain files matching
 // `pattern` (hidden and system files left out), then each subfolder's block (hidden and system
-// folders and names beginning with "." left out). Lines end in CR LF. `pump` runs after every
-// entry so that windows stay responsive.
+// folders, folder links and names beginning with "." left out: a junction or symbolic link may
+// lead out of the folder, so it is neither listed nor walked into). Lines end in CR LF. `pump`
+// runs after every entry so that windows stay responsive.
 void ListTree(FileStore& files, const std::function<void()>& pump, std::string folder,
               const std::string& pattern, std::string& list);
 
@@ -41,8 +43,27 @@ std::string PercentText(long done, long total);
 // install path (letter case ignored) and no part of it is "..".
 bool IsInsideInstallFolder(const std::string& path, const std::string& installPath);
 
+// True when a path from the uninstall list (inside the install folder) is, or leads through, a
+// link below the install folder: every folder on its way is asked about. The last part of a
+// file's path is not: deleting a file never follows a link.
+bool LeadsThroughLink(FileStore& files, const std::string& path, const std::string& installPath);
+
+// True when the record's text has a line that the uninstaller would act on: one inside the
+// install folder.
+bool HasUsableLine(const std::string& record, const std::string& installPath);
+
+// True when the two paths name the same file as the file system reads them: letter case,
+// "/" for "\" and doubled separators make no difference.
+bool SamePath(const std::string& a, const std::string& b);
+
 // True when removing everything in the folder could destroy what is not the program's: the
 // folder is a drive root (or a network share's root), one of the owned folders, or holds one.
 bool IsProtectedFolder(const std::string& installPath, const std::vector<std::string>& ownedFolders);
+
+// The folders that a whole-folder removal must never empty: the system's owned folders and the
+// folders that the environment names. A 32-bit program on 64-bit Windows is given "Program
+// Files (x86)" when it asks for the program-files folders; only the environment (ProgramW6432,
+// CommonProgramW6432) names the 64-bit ones to it.
+std::vector<std::string> ProtectedFolders(SystemQueries& system);
 
 }  // namespace qor::installer

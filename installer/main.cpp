@@ -5,6 +5,7 @@
 
 #include "installer/forms/forms.h"
 #include "installer/product.h"
+#include "platform/win32/desktop_shell_win32.h"
 #include "platform/win32/file_store_win32.h"
 #include "platform/win32/management_win32.h"
 #include "platform/win32/program_runner_win32.h"
@@ -40,7 +41,8 @@ void Main() {
     static win32::Win32ManagementService wmi;
     static win32::Win32ProgramRunner runner;
     static win32::Win32ShellLinks shell;
-    static InstallerPlatform platform{files, system, wmi, runner, shell, folder, win32::Narrow(file)};
+    static win32::Win32DesktopShell desktop;
+    static InstallerPlatform platform{files, system, wmi, runner, shell, desktop, folder, win32::Narrow(file)};
     forms::TheProgram().platform = &platform;
 
     if (win32::CommandArguments(false) == "/u") {

@@ -11,6 +11,7 @@ namespace qor::installer {
 
 const char* const kAlreadyRunningText = "QOR安装程序已经运行！";
 const char* const kCancelInstallQuestion = "确定要放弃安装吗？";
+const char* const kFolderNotInCodePageText = "安装路径中含有当前系统语言不支持的字符！\r\n请重新选择安装路径。";
 
 std::string InstallIntroText() {
     return std::string("本程序将为您安装") + "\r\n" + kProductName + "\r\n\r\n" + "版本：" + kVersionText;
@@ -18,15 +19,35 @@ std::string InstallIntroText() {
 
 namespace {
 
-// Removes a folder with everything in it; read-only content is not forced and stays.
+// Removes a folder with everything in it; read-only content is not forced and stays, and a
+// folder link is left alone (neither walked into nor removed), so the walk never leaves the
+// folder.
 void DeleteTree(FileStore& files, const std::string& folder) {
     for (const FileStore::Entry& e : files.ListEntries(folder)) {
         if (e.name == "." || e.name == "..") continue;
         const std::string path = folder + "\\" + e.name;
-        if (e.folder) DeleteTree(files, path);
-        else files.RemoveFile(path);
+        if (e.folder && !e.link) DeleteTree(files, path);
+        else if (!e.folder) files.RemoveFile(path);
     }
     files.RemoveFolder(folder);
+}
+
+bool IsEmptyFolder(FileStore& files, const std::string& folder) {
+    for (const FileStore::Entry& e : files.ListEntries(folder))
+        if (e.name != "." && e.name != "..") return false;
+    return true;
+}
+
+// Runs the extractor into the destination, hidden, and waits for it to end; false when it could
+// not be started. `exitCode` (when given) receives its exit code when it could be read.
+bool RunExtractor(InstallerPlatform& platform, WizardView& view, const std::string& installPath,
+                  const std::string& destination, uint32_t* exitCode) {
+    view.PumpEvents();
+    const std::optional<uint32_t> code =
+        platform.runner.StartAndWait(ExtractorCommand(installPath, destination), WindowStyle::Hidden);
+    if (!code) return false;
+    if (exitCode) *exitCode = *code;
+    return true;
 }
 
 bool Exists(FileStore& files, const std::string& path) {
@@ -67,19 +88,35 @@ InstallOutcome RunInstall(InstallerPlatform& platform, WizardView& view, const s
                          MessageKind::Critical);
         return InstallOutcome::DriveMissing;
     }
-    // 3. The folder, one level. 4. The installer copies itself into it (a repair copies onto
-    // itself, which fails unnoticed). Failures up to here are not counted: a missing folder
-    // makes the extraction fail below.
+    // The record names the installed paths in the ANSI code page: a folder with a character that
+    // the code page lacks would be recorded as "?" and could never be uninstalled.
+    if (!files.AnsiCanHold(installPath)) {
+        view.ShowMessage(kFolderNotInCodePageText, kErrorTitle, MessageKind::Critical);
+        return InstallOutcome::FolderRefused;
+    }
+    // 11. The install error: the folder page is made ready for another attempt.
+    auto failed = [&view] {
+        view.ShowMessage(std::string("安装过程发生错误！") + "\r\n" + "请重试！", kErrorTitle, MessageKind::Critical);
+        view.HideProgress();
+        view.EnableFolderAndStart(true);
+        view.EnableCancel(true);
+        return InstallOutcome::Failed;
+    };
+    // 3. The folder, one level; a missing parent makes the copy fail below.
     if (!files.FolderExists(installPath)) files.CreateFolder(installPath.substr(0, installPath.size() - 1));
-    files.CopyFileTo(platform.programFolder + "\\" + platform.programBaseName + ".exe", installPath + kSetupName);
-    bool failed = false;
+    // 4. The installer copies itself into it. A repair copies onto itself, which fails and is no
+    // error; any other failure would leave an older copy there to take the payload from.
+    const std::string self = platform.programFolder + "\\" + platform.programBaseName + ".exe";
+    if (!files.CopyFileTo(self, installPath + kSetupName) && !SamePath(self, installPath + kSetupName))
+        return failed();
+    bool error = false;
 
     // 5.
     view.ShowStatus("正在释放文件...");
     view.ShowProgress(0, 1);
     view.EnableFolderAndStart(false);
     // 6. The payload out of the copy.
-    if (!package::ExtractPayload(files, installPath, kSetupName, kExtractorName, kArchiveName)) failed = true;
+    if (!package::ExtractPayload(files, installPath, kSetupName, kExtractorName, kArchiveName)) error = true;
     // 7.
     view.ShowProgress(1, 2);
     view.ShowStatus("正在安装(请不要关闭本窗口)...");
@@ -89,27 +126,25 @@ InstallOutcome RunInstall(InstallerPlatform& platform, WizardView& view, const s
     for (int n = 1; Exists(files, installPath + scratchName) && n < 100000; ++n)
         scratchName = kScratchName + std::to_string(n);
     const std::string scratch = installPath + scratchName + "\\";
-    if (!files.CreateFolder(installPath + scratchName)) failed = true;
-    // 9, 10. The extractor into the scratch folder, then into the install folder; hidden, awaited.
-    for (const std::string& destination : {scratch, installPath}) {
-        view.PumpEvents();
-        // The exit code is not read: the archive carries the extractor itself, which cannot
-        // overwrite its own running image and reports that as an error on every sound install.
-        if (!platform.runner.StartAndWait(ExtractorCommand(installPath, destination), WindowStyle::Hidden))
-            failed = true;
-    }
-    // 11. The one error test.
-    if (failed) {
-        view.ShowMessage(std::string("安装过程发生错误！") + "\r\n" + "请重试！", kErrorTitle, MessageKind::Critical);
-        view.HideProgress();
-        view.EnableFolderAndStart(true);
-        view.EnableCancel(true);
-        return InstallOutcome::Failed;
-    }
-    // 12. The record, from the scratch listing. 13. The scratch folder goes.
+    if (!files.CreateFolder(installPath + scratchName)) error = true;
+    // 9. The extractor into the scratch folder, hidden, awaited. Into a fresh folder a sound
+    // archive extracts without a fatal error (exit code 2 and above; 1 is a warning) and leaves
+    // something there.
+    uint32_t exitCode = 0;
+    if (!RunExtractor(platform, view, installPath, scratch, &exitCode) || exitCode >= 2 || IsEmptyFolder(files, scratch))
+        error = true;
+    // Nothing is extracted into the install folder after a failure.
+    if (error) return failed();
+    // 10. The extractor into the install folder. Its exit code is not read: the archive carries
+    // the extractor itself, which cannot overwrite its own running image and reports that as an
+    // error on every sound install.
+    if (!RunExtractor(platform, view, installPath, installPath, nullptr)) return failed();
+    // 12. The record, from the scratch listing; an install without one could not be uninstalled.
     std::string listing;
     ListTree(files, [&view] { view.PumpEvents(); }, scratch, "*", listing);
-    files.WriteText(installPath + kRecordName, BuildUninstallRecord(listing, scratchName, installPath), false);
+    if (!files.WriteText(installPath + kRecordName, BuildUninstallRecord(listing, scratchName, installPath), false))
+        return failed();
+    // 13. The scratch folder goes.
     DeleteTree(files, installPath + scratchName);
     // 14. The entry in the list of installed programs.
     for (const std::string& command : RegistryAddCommands(installPath))
@@ -126,11 +161,20 @@ InstallOutcome RunInstall(InstallerPlatform& platform, WizardView& view, const s
     return InstallOutcome::Installed;
 }
 
+void StartInstalledProgram(InstallerPlatform& platform, const std::string& installPath) {
+    const std::string program = installPath + "QOR.exe";
+    // An archive without QOR.exe installs too; the shell would answer a missing program with a
+    // message of its own, where the direct start fails unnoticed.
+    if (!platform.files.FileExists(program)) return;
+    if (platform.desktop.StartAsSignedInUser(program, installPath)) return;
+    platform.runner.Start("\"" + program + "\"", WindowStyle::NormalFocus);
+}
+
 UninstallOutcome RunUninstall(InstallerPlatform& platform, UninstallView& view, const std::string& installPath,
                               bool wholeFolder) {
     FileStore& files = platform.files;
     // Emptying a drive root or a folder of the system or the user would destroy what is not ours.
-    if (wholeFolder && IsProtectedFolder(installPath, platform.system.OwnedFolders())) {
+    if (wholeFolder && IsProtectedFolder(installPath, ProtectedFolders(platform.system))) {
         view.ShowMessage("安装文件夹 " + installPath + " 是磁盘根目录或系统、用户文件夹，不能删除整个文件夹！" +
                              "\r\n" + "请取消勾选“同时删除整个安装文件夹”后再卸载。",
                          kErrorTitle, MessageKind::Critical);
@@ -139,19 +183,25 @@ UninstallOutcome RunUninstall(InstallerPlatform& platform, UninstallView& view, 
     if (view.ShowMessage(std::string("是否确定要卸载") + "\r\n" + kProductName + "？", kQuestionTitle,
                          MessageKind::OkCancel) != Answer::Ok)
         return UninstallOutcome::Cancelled;
+    // A record that cannot be read, or that names nothing inside the install folder, tells no
+    // more than a missing one: nothing is removed, and the entry and the shortcuts stay so that
+    // the program can still be repaired or uninstalled later.
     const std::string record = installPath + kRecordName;
-    if (!files.NormalFileExists(record)) {
+    std::string text;
+    if (!files.NormalFileExists(record) || !files.ReadText(record, text) || !HasUsableLine(text, installPath)) {
         view.ShowMessage(std::string("未找到卸载信息文件uninstall.inf！") + "\r\n" + kProductName + " 可能已经被删除。",
                          kErrorTitle, MessageKind::Critical);
         return UninstallOutcome::RecordMissing;
     }
+    view.EnableRepairAndCancel(false);
     const std::string status = "正在卸载，请稍等...";
     view.ShowStatus(status);
     view.ShowProgress(0, 1);
 
-    std::string text;
-    if (wholeFolder) ListTree(files, [&view] { view.PumpEvents(); }, installPath, "*", text);
-    else files.ReadText(record, text);
+    if (wholeFolder) {
+        text.clear();
+        ListTree(files, [&view] { view.PumpEvents(); }, installPath, "*", text);
+    }
     const std::vector<std::string> items = text.empty() ? std::vector<std::string>() : Split(text, "\r\n");
     const long total = static_cast<long>(items.size());
     for (long i = total - 1; i >= 0; --i) {
@@ -160,8 +210,9 @@ UninstallOutcome RunUninstall(InstallerPlatform& platform, UninstallView& view, 
         view.ShowProgress(done, total);
         const std::string& item = items[static_cast<size_t>(i)];
         if (item.find('\\') == std::string::npos) continue;
-        // A line naming anything outside the install folder is never acted on.
-        if (!IsInsideInstallFolder(item, installPath)) continue;
+        // A line naming anything outside the install folder, or leading there through a link
+        // (a junction or symbolic link inside it), is never acted on.
+        if (!IsInsideInstallFolder(item, installPath) || LeadsThroughLink(files, item, installPath)) continue;
         if (EndsWith(item, "\\")) {
             if (files.FolderExists(item)) files.RemoveFolder(item.substr(0, item.size() - 1));
             continue;
@@ -174,6 +225,7 @@ UninstallOutcome RunUninstall(InstallerPlatform& platform, UninstallView& view, 
                                  "是否忽略并继续卸载？",
                              kInfoTitle, MessageKind::YesNo) == Answer::No) {
             view.HideProgress();
+            view.EnableRepairAndCancel(true);
             return UninstallOutcome::Abandoned;
         }
     }

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/desktop_shell.h"
 #include "platform/file_store.h"
 #include "platform/management.h"
 #include "platform/program_runner.h"
@@ -28,6 +29,7 @@ struct InstallerPlatform {
     ManagementService& wmi;
     ProgramRunner& runner;
     ShellLinks& shell;
+    DesktopShell& desktop;
     // The running program: its folder (without a trailing "\") and its file name without ".exe".
     std::string programFolder;
     std::string programBaseName;
@@ -52,10 +54,21 @@ public:
     virtual void PumpEvents() = 0;
 };
 
-enum class InstallOutcome { ExcelRunning, DriveMissing, Failed, Installed };
+enum class InstallOutcome {
+    ExcelRunning,  // message shown; nothing touched
+    DriveMissing,  // message shown; nothing touched
+    FolderRefused, // the folder's path cannot be written in the ANSI code page; nothing touched
+    Failed,        // the install error; the folder page is ready for another attempt
+    Installed,     // on the finish page
+};
 
 // The install sequence into `installPath` (ending in "\").
 InstallOutcome RunInstall(InstallerPlatform& platform, WizardView& view, const std::string& installPath);
+
+// The finish page's start of QOR.exe in the install folder: through the desktop shell, so that
+// it runs as the signed-in user and not with the rights the installer was given; where no
+// desktop shell answers, started directly (quoted full path, normal focused window).
+void StartInstalledProgram(InstallerPlatform& platform, const std::string& installPath);
 
 // What the uninstall sequence does to the uninstall window.
 class UninstallView {
@@ -65,13 +78,16 @@ public:
     virtual void ShowStatus(const std::string& text) = 0;
     virtual void ShowProgress(long done, long total) = 0;
     virtual void HideProgress() = 0;
+    // `Csetup` and `Cno`: no repair and no cancel while the list is made or removed.
+    virtual void EnableRepairAndCancel(bool enabled) = 0;
     virtual void PumpEvents() = 0;
 };
 
 enum class UninstallOutcome {
     Cancelled,      // the user said Cancel; nothing changed
     Refused,        // whole-folder removal refused for a protected folder; nothing changed
-    RecordMissing,  // uninstall.inf missing (message shown); the program ends
+    RecordMissing,  // uninstall.inf missing, unreadable or without a usable line (message shown);
+                    // nothing removed; the program ends
     Abandoned,      // "No" to a locked file; the window stays
     Removed,        // done; the program ends
 };
@@ -84,5 +100,6 @@ UninstallOutcome RunUninstall(InstallerPlatform& platform, UninstallView& view, 
 std::string InstallIntroText();  // `Lt`
 extern const char* const kAlreadyRunningText;
 extern const char* const kCancelInstallQuestion;
+extern const char* const kFolderNotInCodePageText;
 
 }  // namespace qor::installer

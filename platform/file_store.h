@@ -43,6 +43,9 @@ public:
         bool folder = false;
         bool hidden = false;
         bool system = false;
+        // A reparse point: a junction, a symbolic link or a mount point. A folder of this kind
+        // leads somewhere else and is never walked into.
+        bool link = false;
     };
     // Every entry directly inside the folder ("." and ".." included when the platform lists
     // them), in listing order; empty when the folder cannot be listed.
@@ -56,6 +59,11 @@ public:
     // A new, empty file (an existing one is replaced) for writing raw bytes; null when it
     // cannot be created.
     virtual std::unique_ptr<ByteWriter> CreateForWriting(const std::string& path) = 0;
+    // True when the path itself is a link (a reparse point: junction, symbolic link, mount point).
+    virtual bool IsLink(const std::string& path) = 0;
+    // True when the text survives the ANSI code page that text files are written in, character
+    // for character (no "?" and no look-alike put in place of a character it lacks).
+    virtual bool AnsiCanHold(const std::string& text) = 0;
 };
 
 }  // namespace qor

@@ -33,6 +33,11 @@ public:
     // documents (the shared ones too). Without trailing separators; those that cannot be found
     // are left out.
     virtual std::vector<std::string> OwnedFolders() { return {}; }
+    // The value of the process's environment variable; empty when it is not set.
+    virtual std::string EnvironmentValue(const std::string& name) {
+        (void)name;
+        return {};
+    }
 };
 
 }  // namespace qor

@@ -41,7 +41,7 @@ printf 'MZ\0\0FILE2 START LOG:LENGTH=3\r\nextFILE3 START LOG:LENGTH=2\r\nar' > "
 printf 'OPENZTNAME\0a b.qorb\0FSSHOW = False\r\nOPENZTNAME = x.qorb\r\nEXLSHOW = True\r\n' > "$out/corpus/settings/first"
 printf '"/0/D:\\Books\\a b.qorb"' > "$out/corpus/command_line/first"
 printf 'QOR_BIZACC_6.01\0QOR_BIZACC_*' > "$out/corpus/wildcard/first"
-printf 'D:\\QOR\\\r\nD:\\QOR\\QOR.exe\r\nD:\\QOR\\SYS\\\r\nD:\\QOR\\SYS\\setinf.txt\r\nD:\\QOR\\..\\keep.txt\r\n' \
+printf 'D:\\QOR\\\r\nD:\\QOR\\QOR.exe\r\nD:\\QOR\\SYS\\\r\nD:\\QOR\\SYS\\setinf.txt\r\nD:\\QOR\\..\\keep.txt\r\nD:\\QOR\\linked\\keep.txt\r\nD:\\QOR\\linked\\sub\\\r\n' \
   > "$out/corpus/uninstall_record/first"
 printf '6.02\r\nA\r\nhttp://127.0.0.1/QOR_UPDATE.rar  ! DOWNLOAD COMPLETE' > "$out/corpus/update_log/first"
 printf '%0128d\r\n' 0 > "$out/corpus/signature_files/first"

@@ -248,8 +248,7 @@ void ChooseFolder() {
 }
 
 [[noreturn]] void FinishAndEnd() {
-    if (IsTicked(Fd.Crun))
-        TheProgram().platform->runner.Start("\"" + InstallPath() + "QOR.exe\"", WindowStyle::NormalFocus);
+    if (IsTicked(Fd.Crun)) StartInstalledProgram(*TheProgram().platform, InstallPath());
     EndProgram();
 }
 
@@ -298,6 +297,7 @@ LRESULT CALLBACK WizardProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 struct UninstallWindow {
     HWND hwnd = nullptr, Frame1 = nullptr, Ck = nullptr, Lwarning = nullptr, Lb = nullptr, Lw = nullptr;
+    HWND Csetup = nullptr, Cno = nullptr;
     Colours colours;
     bool busy = false;
 };
@@ -311,6 +311,10 @@ public:
     void ShowStatus(const std::string& text) override { ShowStatusOn(Fu.Lb, text); }
     void ShowProgress(long done, long total) override { ShowProgressOn(Fu.Lb, Fu.Lw, Fu.Frame1, done, total); }
     void HideProgress() override { HideProgressOn(Fu.Lb, Fu.Lw, Fu.Frame1); }
+    void EnableRepairAndCancel(bool enabled) override {
+        EnableWindow(Fu.Csetup, enabled);
+        EnableWindow(Fu.Cno, enabled);
+    }
     void PumpEvents() override { PumpPending(); }
 };
 
@@ -339,6 +343,8 @@ LRESULT CALLBACK UninstallProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CTLCOLORBTN:
             return ColourControl(Fu.colours, wp, lp);
         case WM_CLOSE:
+            // Closing ends nothing halfway through a removal, as 取消 cannot then either.
+            if (Fu.busy) return 0;
             // No other window is loaded: closing it ends the program (the wizard, once loaded,
             // governs the program instead).
             if (Fd.hwnd) {
@@ -393,10 +399,9 @@ HWND LoadWizard() {
                  AgreementText(), 16, 38, cw - 32, ch - 150, kTxy, f.normal, WS_EX_CLIENTEDGE);
     SetEditText(w.Txy, AgreementText());
     Label(w.Frame1, "若要继续，您必须接受此协议的所有条款，否则，请关闭本窗口。", 16, ch - 104, cw - 32, 20, kLabel2);
-    w.Ck = CheckBox(w.Frame1, "我接受此协议的所有条款", 16, ch - 78, 260, 22, kCk, true);
+    w.Ck = CheckBox(w.Frame1, "我接受此协议的所有条款", 16, ch - 78, 260, 22, kCk, false);
     w.Ccontinue = Button(w.Frame1, "继续(&C)..", right - 100, bottomButtons, 100, 28, kCcontinue);
     EnableWindow(w.Ccontinue, FALSE);
-    w.colours.red.push_back(w.Ck);
 
     w.Frame2 = Frame(w.hwnd, kFrame2, false);
     w.Lt = Label(w.Frame2, "", 24, 20, cw - 48, 80, kLt, f.bold);
@@ -471,9 +476,9 @@ HWND ShowUninstallWindow() {
     ShowWindow(u.Lb, SW_HIDE);
     ShowWindow(u.Lw, SW_HIDE);
     u.colours.green = u.Lw;
-    Button(u.Frame1, "修复安装(&S)..", right - 100 - 8 - 100 - 8 - 116, bottomButtons, 116, 28, kUCsetup);
+    u.Csetup = Button(u.Frame1, "修复安装(&S)..", right - 100 - 8 - 100 - 8 - 116, bottomButtons, 116, 28, kUCsetup);
     Button(u.Frame1, "卸载(&U)", right - 100 - 8 - 100, bottomButtons, 100, 28, kUCuninstall);
-    Button(u.Frame1, "取消(&C)", right - 100, bottomButtons, 100, 28, kUCno);
+    u.Cno = Button(u.Frame1, "取消(&C)", right - 100, bottomButtons, 100, 28, kUCno);
     ShowWindow(u.hwnd, SW_SHOW);
     SetForegroundWindow(u.hwnd);
     return u.hwnd;

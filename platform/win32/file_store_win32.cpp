@@ -78,6 +78,7 @@ std::vector<FileStore::Entry> Win32FileStore::ListEntries(const std::string& fol
         e.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         e.hidden = (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
         e.system = (data.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) != 0;
+        e.link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         entries.push_back(e);
     } while (FindNextFileW(h, &data));
     FindClose(h);
@@ -96,6 +97,17 @@ bool Win32FileStore::NormalFileExists(const std::string& path) {
 
 bool Win32FileStore::RemoveFile(const std::string& path) {
     return DeleteFileW(Wide(path).c_str()) != 0;
+}
+
+bool Win32FileStore::IsLink(const std::string& path) {
+    DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Encoded and decoded again: a character the code page lacks comes back as "?" or as a
+// best-fit look-alike, so the same text comes back only when the code page has every character.
+bool Win32FileStore::AnsiCanHold(const std::string& text) {
+    return AnsiToUtf8(Utf8ToAnsi(text)) == text;
 }
 
 bool Win32FileStore::CreateFolder(const std::string& path) {

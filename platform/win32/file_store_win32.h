@@ -21,6 +21,8 @@ public:
     bool RemoveFolder(const std::string& path) override;
     std::unique_ptr<ByteReader> OpenForReading(const std::string& path) override;
     std::unique_ptr<ByteWriter> CreateForWriting(const std::string& path) override;
+    bool IsLink(const std::string& path) override;
+    bool AnsiCanHold(const std::string& text) override;
 };
 
 }  // namespace qor::win32

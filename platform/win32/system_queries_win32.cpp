@@ -71,4 +71,14 @@ std::vector<std::string> Win32SystemQueries::OwnedFolders() {
     return folders;
 }
 
+std::string Win32SystemQueries::EnvironmentValue(const std::string& name) {
+    const std::wstring wname = Wide(name);
+    DWORD n = GetEnvironmentVariableW(wname.c_str(), nullptr, 0);
+    if (n == 0) return std::string();
+    std::wstring value(n, L'\0');
+    n = GetEnvironmentVariableW(wname.c_str(), &value[0], n);
+    value.resize(n < value.size() ? n : 0);
+    return Narrow(value);
+}
+
 }  // namespace qor::win32

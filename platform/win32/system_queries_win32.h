@@ -11,6 +11,7 @@ public:
     bool FileVersion(const std::string& path, FileVersionParts& version) override;
     bool DriveExists(const std::string& drive) override;
     std::vector<std::string> OwnedFolders() override;
+    std::string EnvironmentValue(const std::string& name) override;
 };
 
 }  // namespace qor::win32

@@ -26,6 +26,8 @@ public:
     std::set<std::string> hidden;      // files (and folders) with the hidden attribute
     std::set<std::string> systemFiles; // files and folders with the system attribute
     std::set<std::string> undeletable; // files that cannot be deleted (in use, read-only)
+    std::set<std::string> links;       // folders that are links (what lies under one is its target's)
+    std::vector<std::string> notInAnsi;  // characters the ANSI code page lacks
     std::vector<std::string> copies;   // "from -> to" of every successful copy
     int writeCount = 0;                // successful writes
     std::vector<std::string> deleted;  // every file deleted, in order
@@ -118,12 +120,19 @@ public:
             e.folder = isFolder;
             e.hidden = hidden.count(path) != 0;
             e.system = systemFiles.count(path) != 0;
+            e.link = links.count(path) != 0;
             entries.push_back(e);
         };
         for (const auto& [path, text] : files) add(path, false);
         for (const std::string& f : folders) add(f, true);
         std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
         return entries;
+    }
+    bool IsLink(const std::string& path) override { return links.count(Bare(path)) != 0; }
+    bool AnsiCanHold(const std::string& text) override {
+        for (const std::string& c : notInAnsi)
+            if (text.find(c) != std::string::npos) return false;
+        return true;
     }
     bool CreateFolder(const std::string& path) override {
         const std::string bare = Bare(path);
@@ -275,6 +284,11 @@ public:
     }
     bool DriveExists(const std::string& drive) override { return drives.count(drive) != 0; }
     std::vector<std::string> OwnedFolders() override { return ownedFolders; }
+    std::map<std::string, std::string> environment;
+    std::string EnvironmentValue(const std::string& name) override {
+        auto it = environment.find(name);
+        return it == environment.end() ? std::string() : it->second;
+    }
 };
 
 }  // namespace qor::testing

@@ -1,6 +1,6 @@
 // The adapters the installer adds, against the real system under Wine: attributes in listings,
-// raw byte streams, folder removal, drives and owned folders, and the scripting shell object's
-// special folders.
+// raw byte streams, folder removal, drives, owned folders and environment values, what the ANSI
+// code page holds, and the scripting shell object's special folders.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -78,6 +78,16 @@ TEST(InstallerAdaptersTest, DrivesOwnedFoldersAndSpecialFolders) {
     EXPECT_FALSE(system.DriveExists("C"));
     std::vector<std::string> owned = system.OwnedFolders();
     EXPECT_NE(std::find(owned.begin(), owned.end(), system.WindowsFolder()), owned.end());
+    SetEnvironmentVariableW(L"QOR_TEST_FOLDER", L"C:\\程序 文件");
+    EXPECT_EQ(system.EnvironmentValue("QOR_TEST_FOLDER"), "C:\\程序 文件");
+    SetEnvironmentVariableW(L"QOR_TEST_FOLDER", nullptr);
+    EXPECT_EQ(system.EnvironmentValue("QOR_TEST_FOLDER"), "");
+
+    // The code page of the test machines (936) holds Chinese, not Korean or emoji.
+    win32::Win32FileStore files;
+    EXPECT_TRUE(files.AnsiCanHold("D:\\QOR中小企业财务软件\\"));
+    EXPECT_FALSE(files.AnsiCanHold("D:\\한국\\"));
+    EXPECT_FALSE(files.AnsiCanHold("D:\\\xF0\x9F\x98\x80\\"));
 
     win32::Win32ShellLinks shell;
     wchar_t desktop[MAX_PATH] = {};

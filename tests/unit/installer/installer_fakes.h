@@ -25,6 +25,8 @@ public:
     std::vector<uint32_t> waited;
     // Archive content: relative path -> content; a path ending in "\" is a folder.
     std::vector<std::pair<std::string, std::string>> archive = {{"a.txt", "A"}, {"SYS\\", ""}, {"SYS\\b.txt", "B"}};
+    // The exit code of each extractor run in turn (0 when not given).
+    std::vector<uint32_t> exitCodes;
 
     uint32_t Start(const std::string& commandLine, WindowStyle style) override {
         started.push_back({commandLine, style});
@@ -47,7 +49,8 @@ public:
         const uint32_t pid = Start(commandLine, style);
         if (pid == 0) return std::nullopt;
         waited.push_back(pid);
-        return 0;
+        const size_t run = waited.size() - 1;
+        return run < exitCodes.size() ? exitCodes[run] : 0;
     }
 
     std::vector<std::string> Commands() const {
@@ -85,6 +88,17 @@ private:
     FakeFileStore& files_;
 };
 
+// The desktop shell: answers when `answers` is set; records what it was asked to start.
+class FakeDesktopShell : public DesktopShell {
+public:
+    bool answers = false;
+    std::vector<std::string> started;  // "program|folder"
+    bool StartAsSignedInUser(const std::string& program, const std::string& folder) override {
+        started.push_back(program + "|" + folder);
+        return answers;
+    }
+};
+
 // Both views: every call as a line of text, scripted answers to the message boxes in order.
 class FakeViews : public installer::WizardView, public installer::UninstallView {
 public:
@@ -111,6 +125,9 @@ public:
     void HideProgress() override { calls.push_back("hide progress"); }
     void EnableFolderAndStart(bool enabled) override { calls.push_back(enabled ? "enable start" : "disable start"); }
     void EnableCancel(bool enabled) override { calls.push_back(enabled ? "enable cancel" : "disable cancel"); }
+    void EnableRepairAndCancel(bool enabled) override {
+        calls.push_back(enabled ? "enable repair and cancel" : "disable repair and cancel");
+    }
     void ShowFinishPage(const std::string& finishText, const std::string& runText) override {
         calls.push_back("finish " + finishText + "|" + runText);
     }

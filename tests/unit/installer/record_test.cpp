@@ -23,6 +23,8 @@ TEST(ListTreeTest, PreOrderWithPlainFilesOnly) {
     files.AddFile("D:\\T\\.git\\x", "");
     files.AddFile("D:\\T\\Hidden\\x", "");
     files.hidden.insert("D:\\T\\Hidden");
+    files.AddFile("D:\\T\\Link\\x.txt", "");  // a junction or symbolic link: leads elsewhere
+    files.links.insert("D:\\T\\Link");
     int pumps = 0;
     std::string list = "before\r\n";
     ListTree(files, [&] { ++pumps; }, "D:\\T", "*", list);
@@ -52,6 +54,31 @@ TEST(RecordTest, CommandTexts) {
     EXPECT_EQ(PercentText(1, 8), "13%");
     EXPECT_EQ(PercentText(3, 8), "38%");
     EXPECT_EQ(PercentText(12, 12), "100%");
+}
+
+TEST(RecordTest, LinesLeadingThroughALink) {
+    testing::FakeFileStore files;
+    files.links = {"D:\\X\\SYS\\out", "D:\\X\\file link"};
+    const std::string I = "D:\\X\\";
+    EXPECT_TRUE(LeadsThroughLink(files, "D:\\X\\SYS\\out\\a.txt", I));
+    EXPECT_TRUE(LeadsThroughLink(files, "D:\\X\\SYS\\out\\", I));
+    EXPECT_TRUE(LeadsThroughLink(files, "D:\\X\\SYS/out/sub\\", I));
+    EXPECT_FALSE(LeadsThroughLink(files, "D:\\X\\SYS\\outer\\a.txt", I));
+    EXPECT_FALSE(LeadsThroughLink(files, "D:\\X\\SYS\\a.txt", I));
+    EXPECT_FALSE(LeadsThroughLink(files, "D:\\X\\file link", I));  // a file is deleted as itself
+    EXPECT_FALSE(LeadsThroughLink(files, I, I));
+    // The install folder itself may be reached through a link: only what lies below it counts.
+    files.links.insert("D:\\X");
+    EXPECT_FALSE(LeadsThroughLink(files, "D:\\X\\a.txt", I));
+}
+
+TEST(RecordTest, SamePathAsTheFileSystemReadsIt) {
+    EXPECT_TRUE(SamePath("D:\\QOR财务\\QOR_SETUP.exe", "d:\\qor财务\\qor_setup.EXE"));
+    EXPECT_TRUE(SamePath("D:\\\\QOR_SETUP.exe", "D:\\QOR_SETUP.exe"));
+    EXPECT_TRUE(SamePath("D:/X\\\\\\a", "D:\\X\\a"));
+    EXPECT_TRUE(SamePath("\\\\srv\\share\\a", "\\\\srv\\share\\\\a"));
+    EXPECT_FALSE(SamePath("\\\\srv\\share\\a", "\\srv\\share\\a"));
+    EXPECT_FALSE(SamePath("E:\\Downloads\\setup.exe", "D:\\X\\QOR_SETUP.exe"));
 }
 
 TEST(RecordTest, InsideTheInstallFolder) {

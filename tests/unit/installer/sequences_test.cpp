@@ -2,6 +2,8 @@
 // remove, in which order, and what they leave alone.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "installer/install_record.h"
 #include "installer/package/package.h"
 #include "installer/sequences.h"
@@ -39,8 +41,9 @@ protected:
     testing::FakeManagement wmi;
     testing::FakeExtractorRunner runner{files};
     testing::FakeShell shell{files};
+    testing::FakeDesktopShell desktop;
     testing::FakeViews views;
-    installer::InstallerPlatform platform{files, system, wmi, runner, shell, "E:\\Downloads", "setup"};
+    installer::InstallerPlatform platform{files, system, wmi, runner, shell, desktop, "E:\\Downloads", "setup"};
 };
 
 TEST_F(SequenceTest, InstallExtractsRecordsRegistersAndMakesTheShortcuts) {
@@ -65,7 +68,7 @@ TEST_F(SequenceTest, InstallExtractsRecordsRegistersAndMakesTheShortcuts) {
                   k + " /v DisplayName /t REG_SZ /d QOR中小企业财务软件 /f",
                   k + " /v DisplayVersion /t REG_SZ /d 6.01 /f",
                   k + " /v Publisher /t REG_SZ /d QORsoft /f",
-                  k + " /v UninstallString /t REG_SZ /d \"D:\\X\\QOR_SETUP.exe /u\" /f",
+                  k + " /v UninstallString /t REG_SZ /d \"\\\"D:\\X\\QOR_SETUP.exe\\\" /u\" /f",
               }));
     for (const auto& s : runner.started) EXPECT_EQ(s.style, WindowStyle::Hidden);
     EXPECT_EQ(runner.waited, (std::vector<uint32_t>{101, 102}));  // only the extractor is awaited
@@ -98,9 +101,17 @@ TEST_F(SequenceTest, ExcelRunningOrAMissingDriveStopsBeforeAnythingIsTouched) {
     EXPECT_EQ(views.messages[1].text, "磁盘E:不存在！\r\n请重新选择安装路径。");
     EXPECT_EQ(views.messages[1].title, "错误");
     EXPECT_EQ(views.messages[1].kind, MessageKind::Critical);
+
+    // A folder that the ANSI code page cannot hold would be recorded as "?".
+    files.notInAnsi = {"한"};
+    EXPECT_EQ(Install("D:\\한글\\"), InstallOutcome::FolderRefused);
+    EXPECT_EQ(views.messages[2].text, "安装路径中含有当前系统语言不支持的字符！\r\n请重新选择安装路径。");
+    EXPECT_EQ(views.messages[2].title, "错误");
+    EXPECT_EQ(views.messages[2].kind, MessageKind::Critical);
     EXPECT_EQ(files.files, before);
+    EXPECT_FALSE(files.FolderExists("D:\\한글"));
     EXPECT_TRUE(runner.started.empty());
-    EXPECT_EQ(views.calls, (std::vector<std::string>{"message 提示", "message 错误"}));
+    EXPECT_EQ(views.calls, (std::vector<std::string>{"message 提示", "message 错误", "message 错误"}));
 }
 
 TEST_F(SequenceTest, FailuresUpToTheSecondExtractionEndInTheInstallError) {
@@ -114,7 +125,7 @@ TEST_F(SequenceTest, FailuresUpToTheSecondExtractionEndInTheInstallError) {
               (std::vector<std::string>{"message 错误", "hide progress", "enable start", "enable cancel"}));
     EXPECT_FALSE(files.files.count(I + "uninstall.inf"));
     EXPECT_TRUE(shell.links.empty());
-    EXPECT_EQ(runner.started.size(), 2u);  // both extractor starts tried, no registry command
+    EXPECT_EQ(runner.started.size(), 1u);  // nothing goes into the install folder after a failure
     // The scratch folder of the failed attempt stays; the next attempt takes the next one.
     EXPECT_TRUE(files.FolderExists(I + "QOR_SETUP_TEMP"));
     files.AddFolder(I + "QOR_SETUP_TEMP1");
@@ -133,6 +144,77 @@ TEST_F(SequenceTest, FailuresUpToTheSecondExtractionEndInTheInstallError) {
     EXPECT_EQ(views.messages.back().text, "安装过程发生错误！\r\n请重试！");
 }
 
+TEST_F(SequenceTest, AnInstallThatDidNotHappenIsNotReportedAsDone) {
+    struct Row {
+        const char* what;
+        std::function<void()> arrange;
+        InstallOutcome outcome;
+        size_t extractorRuns;  // extractor starts
+    };
+    const Row rows[] = {
+        {"the copy of the installer cannot be written", [&] { files.unwritable.insert(I + "QOR_SETUP.exe"); },
+         InstallOutcome::Failed, 0},
+        {"a fatal error of the first extraction", [&] { runner.exitCodes = {2}; }, InstallOutcome::Failed, 1},
+        {"a fatal error of the first extraction", [&] { runner.exitCodes = {255}; }, InstallOutcome::Failed, 1},
+        {"an empty scratch folder", [&] { runner.archive.clear(); }, InstallOutcome::Failed, 1},
+        {"uninstall.inf cannot be written", [&] { files.unwritable.insert(I + "uninstall.inf"); },
+         InstallOutcome::Failed, 2},
+        {"a warning of the first extraction", [&] { runner.exitCodes = {1}; }, InstallOutcome::Installed, 2},
+        {"the second extraction's error is not read", [&] { runner.exitCodes = {0, 3}; }, InstallOutcome::Installed, 2},
+        {"an archive without QOR.exe", [&] { runner.archive = {{"x.txt", "X"}}; }, InstallOutcome::Installed, 2},
+        {"a repair: the copy in the install folder copies onto itself",
+         [&] {
+             files.AddFile(I + "QOR_SETUP.exe", files.files["E:\\Downloads\\setup.exe"]);
+             platform.programFolder = "d:\\x\\";
+             platform.programBaseName = "QOR_SETUP";
+         },
+         InstallOutcome::Installed, 2},
+    };
+    for (const Row& row : rows) {
+        files = testing::FakeFileStore();
+        runner.started.clear();
+        runner.waited.clear();
+        runner.exitCodes.clear();
+        runner.archive = {{"a.txt", "A"}, {"SYS\\", ""}, {"SYS\\b.txt", "B"}};
+        shell.links.clear();
+        views = testing::FakeViews();
+        platform.programFolder = "E:\\Downloads";
+        platform.programBaseName = "setup";
+        SetUp();
+        row.arrange();
+        EXPECT_EQ(Install(), row.outcome) << row.what;
+        EXPECT_EQ(runner.started.size(), row.extractorRuns + (row.outcome == InstallOutcome::Installed ? 5 : 0))
+            << row.what;
+        if (row.outcome == InstallOutcome::Installed) {
+            EXPECT_TRUE(views.messages.empty()) << row.what;
+            EXPECT_TRUE(files.files.count(I + "uninstall.inf")) << row.what;
+            continue;
+        }
+        ASSERT_EQ(views.messages.size(), 1u) << row.what;
+        EXPECT_EQ(views.messages[0].text, "安装过程发生错误！\r\n请重试！") << row.what;
+        EXPECT_EQ(views.calls.back(), "enable cancel") << row.what;
+        EXPECT_TRUE(shell.links.empty()) << row.what;
+        // Nothing was extracted into the install folder unless the extraction itself went well.
+        EXPECT_EQ(files.files.count(I + "a.txt"), row.extractorRuns < 2 ? 0u : 1u) << row.what;
+    }
+}
+
+TEST_F(SequenceTest, TheFinishPageStartsTheProgramThroughTheDesktopShellWhenOneAnswers) {
+    installer::StartInstalledProgram(platform, I);  // no QOR.exe: nothing to start
+    EXPECT_TRUE(desktop.started.empty() && runner.started.empty());
+    files.AddFile(I + "QOR.exe", "MZ");
+    desktop.answers = true;
+    installer::StartInstalledProgram(platform, I);
+    EXPECT_EQ(desktop.started, (std::vector<std::string>{"D:\\X\\QOR.exe|D:\\X\\"}));
+    EXPECT_TRUE(runner.started.empty());
+    // No desktop shell (as under Wine): the direct start of the quoted path.
+    desktop.answers = false;
+    installer::StartInstalledProgram(platform, I);
+    ASSERT_EQ(runner.started.size(), 1u);
+    EXPECT_EQ(runner.started[0].command, "\"D:\\X\\QOR.exe\"");
+    EXPECT_EQ(runner.started[0].style, WindowStyle::NormalFocus);
+}
+
 // Repair (the package copying onto itself) runs end to end under Wine.
 
 // An installed tree as the install leaves it.
@@ -144,9 +226,19 @@ protected:
         files.AddFile(I + "SYS\\setinf.txt", "settings");
         files.AddFile(I + "用户账套.qorb", "user");
         runner.started.clear();
+        runner.waited.clear();
         views.calls.clear();
         views.messages.clear();
         files.deleted.clear();
+    }
+    // The three shortcut files of the install.
+    bool AnyShortcutLeft() {
+        return files.files.count(kDesktopLink) || files.files.count(kMenu + kProduct + ".lnk") ||
+               files.files.count(kMenu + "卸载 " + kProduct + ".lnk");
+    }
+    bool AllShortcutsLeft() {
+        return files.files.count(kDesktopLink) && files.files.count(kMenu + kProduct + ".lnk") &&
+               files.files.count(kMenu + "卸载 " + kProduct + ".lnk");
     }
 };
 
@@ -162,7 +254,7 @@ TEST_F(UninstallTest, RemovesWhatTheRecordListsBackwardsAndKeepsEverythingElse) 
     EXPECT_EQ(files.deleted, (std::vector<std::string>{I + "SYS\\setinf.txt", I + "QOR_SETUP.rar", I + "SYS\\b.txt",
                                                        I + "a.txt", kDesktopLink, kMenu + kProduct + ".lnk",
                                                        kMenu + "卸载 " + kProduct + ".lnk", I + "uninstall.inf"}));
-    EXPECT_TRUE(shell.links.size() == 3 && !files.files.count(kDesktopLink));
+    EXPECT_FALSE(AnyShortcutLeft());
     EXPECT_FALSE(files.FolderExists(kMenu));
 
     EXPECT_EQ(runner.Commands(),
@@ -174,7 +266,7 @@ TEST_F(UninstallTest, RemovesWhatTheRecordListsBackwardsAndKeepsEverythingElse) 
                   "cmd /c timeout /t 4 & rd \"D:\\X\\\"",
               }));
     for (const auto& s : runner.started) EXPECT_EQ(s.style, WindowStyle::Hidden);
-    EXPECT_TRUE(runner.waited.empty() || runner.waited.size() == 2);  // nothing awaited here
+    EXPECT_TRUE(runner.waited.empty());  // nothing awaited here
 
     // 12 items: 11 lines and the empty one after the last CR LF, each counted.
     ASSERT_EQ(views.messages.size(), 2u);
@@ -183,24 +275,37 @@ TEST_F(UninstallTest, RemovesWhatTheRecordListsBackwardsAndKeepsEverythingElse) 
     EXPECT_EQ(views.messages[0].kind, MessageKind::OkCancel);
     EXPECT_EQ(views.messages[1].text, "QOR中小企业财务软件 已经成功的从您的计算机中移除。");
     EXPECT_EQ(views.messages[1].kind, MessageKind::Information);
-    EXPECT_EQ(views.calls[1], "status 正在卸载，请稍等...");
-    EXPECT_EQ(views.calls[3], "status 正在卸载，请稍等...8%");
-    EXPECT_EQ(views.calls[4], "progress 1/12");
-    EXPECT_EQ(views.calls[25], "status 正在卸载，请稍等...100%");
-    EXPECT_EQ(views.calls[26], "progress 12/12");
-    EXPECT_EQ(views.calls[27], "status 卸载完成！");
+    EXPECT_EQ(views.calls[1], "disable repair and cancel");
+    EXPECT_EQ(views.calls[2], "status 正在卸载，请稍等...");
+    EXPECT_EQ(views.calls[4], "status 正在卸载，请稍等...8%");
+    EXPECT_EQ(views.calls[5], "progress 1/12");
+    EXPECT_EQ(views.calls[26], "status 正在卸载，请稍等...100%");
+    EXPECT_EQ(views.calls[27], "progress 12/12");
+    EXPECT_EQ(views.calls[28], "status 卸载完成！");
+    EXPECT_EQ(std::count(views.calls.begin(), views.calls.end(), "enable repair and cancel"), 0);
 }
 
 TEST_F(UninstallTest, LinesOutsideTheInstallFolderAreNeverActedOn) {
     files.AddFile("C:\\Windows\\win.ini", "system");
     files.AddFile("D:\\Other\\keep.txt", "other");
     files.AddFile(I + "a.txt", "A");
+    // Links inside the install folder, and what lies behind them: never removed.
+    files.AddFile(I + "SYS\\out\\keep.txt", "behind a link");
+    files.AddFolder(I + "SYS\\out\\sub");
+    files.AddFile(I + "linked\\keep.txt", "behind a link");
+    files.links = {I + "SYS\\out", I + "linked"};
     files.files[I + "uninstall.inf"] = "C:\\Windows\\win.ini\r\nD:\\X\\..\\Other\\keep.txt\r\nD:\\Other\\\r\n"
-                                       "D:\\X\\a.txt\r\nD:\\X\\a.txt\r\nno separator\r\nD:\\X\\uninstall.inf\r\n";
+                                       "D:\\X\\a.txt\r\nD:\\X\\a.txt\r\nno separator\r\nD:\\X\\uninstall.inf\r\n"
+                                       "D:\\X\\SYS\\out\\\r\nD:\\X\\SYS\\out\\sub\\\r\nD:\\X\\SYS\\out\\keep.txt\r\n"
+                                       "D:\\X\\linked\\keep.txt\r\n";
     EXPECT_EQ(Uninstall(false), UninstallOutcome::Removed);
     EXPECT_EQ(files.files["C:\\Windows\\win.ini"], "system");
     EXPECT_EQ(files.files["D:\\Other\\keep.txt"], "other");
     EXPECT_TRUE(files.FolderExists("D:\\Other"));
+    EXPECT_EQ(files.files[I + "SYS\\out\\keep.txt"], "behind a link");
+    EXPECT_EQ(files.files[I + "linked\\keep.txt"], "behind a link");
+    EXPECT_TRUE(files.FolderExists(I + "SYS\\out\\sub"));
+    EXPECT_TRUE(files.FolderExists(I + "SYS\\out"));
     EXPECT_FALSE(files.files.count(I + "a.txt"));
     EXPECT_EQ(views.messages.size(), 2u);  // the second mention is simply gone, without a question
 }
@@ -214,7 +319,8 @@ TEST_F(UninstallTest, LockedFileAnsweredNoAbandonsWithTheEntryAndShortcutsInPlac
               "不能删除文件：\r\nD:\\X\\a.txt\r\n该文件可能正被某些应用程序占用。\r\n\r\n是否忽略并继续卸载？");
     EXPECT_EQ(views.messages[1].title, "提示");
     EXPECT_EQ(views.messages[1].kind, MessageKind::YesNo);
-    EXPECT_EQ(views.calls.back(), "hide progress");
+    EXPECT_EQ(std::vector<std::string>(views.calls.end() - 2, views.calls.end()),
+              (std::vector<std::string>{"hide progress", "enable repair and cancel"}));
     EXPECT_TRUE(runner.started.empty());
     EXPECT_TRUE(files.files.count(I + "uninstall.inf"));
     EXPECT_TRUE(files.files.count(kDesktopLink));
@@ -233,20 +339,48 @@ TEST_F(UninstallTest, CancelOrAMissingRecordRemovesNothing) {
     views.answers = {Answer::Cancel};
     EXPECT_EQ(Uninstall(true), UninstallOutcome::Cancelled);
     EXPECT_EQ(files.files, before);
-    files.files.erase(I + "uninstall.inf");
-    before = files.files;
-    EXPECT_EQ(Uninstall(true), UninstallOutcome::RecordMissing);
-    EXPECT_EQ(views.messages.back().text, "未找到卸载信息文件uninstall.inf！\r\nQOR中小企业财务软件 可能已经被删除。");
-    EXPECT_EQ(views.messages.back().title, "错误");
-    EXPECT_EQ(files.files, before);
-    EXPECT_TRUE(runner.started.empty());
+    // Missing, unreadable, or naming nothing inside the install folder: all the same, with the
+    // tick and without.
+    const std::string record = files.files[I + "uninstall.inf"];
+    const std::function<void()> faults[] = {
+        [&] { files.files.erase(I + "uninstall.inf"); },
+        [&] { files.unreadable.insert(I + "uninstall.inf"); },
+        [&] { files.files[I + "uninstall.inf"] = ""; },
+        [&] { files.files[I + "uninstall.inf"] = "\r\nC:\\Windows\\win.ini\r\nD:\\X\r\nD:\\X\\..\\Y\\\r\n"; },
+        [&] { files.files[I + "uninstall.inf"] = "????\\????\\a.txt\r\n"; },  // a path the code page could not hold
+    };
+    for (const auto& fault : faults) {
+        for (bool wholeFolder : {false, true}) {
+            files.files[I + "uninstall.inf"] = record;
+            files.unreadable.clear();
+            fault();
+            before = files.files;
+            views.messages.clear();
+            views.calls.clear();
+            EXPECT_EQ(Uninstall(wholeFolder), UninstallOutcome::RecordMissing);
+            ASSERT_EQ(views.messages.size(), 2u);
+            EXPECT_EQ(views.messages[1].text, "未找到卸载信息文件uninstall.inf！\r\nQOR中小企业财务软件 可能已经被删除。");
+            EXPECT_EQ(views.messages[1].title, "错误");
+            EXPECT_EQ(views.messages[1].kind, MessageKind::Critical);
+            EXPECT_EQ(views.calls, (std::vector<std::string>{"message 询问", "message 错误"}));
+            EXPECT_EQ(files.files, before);
+            EXPECT_TRUE(AllShortcutsLeft());
+            EXPECT_TRUE(runner.started.empty());  // the entry stays too
+        }
+    }
 }
 
 TEST_F(UninstallTest, WholeFolderRemovesEverythingVisibleButTheRecordAndTheUninstaller) {
     files.AddFile(I + "导出\\表.xls", "x");
     files.AddFile(I + "secret.dat", "h");
     files.hidden.insert(I + "secret.dat");
+    // A link to a folder outside: neither walked into nor removed.
+    files.AddFile(I + "外部\\账套.qorb", "elsewhere");
+    files.AddFolder(I + "外部\\空");
+    files.links.insert(I + "外部");
     EXPECT_EQ(Uninstall(true), UninstallOutcome::Removed);
+    EXPECT_EQ(files.files[I + "外部\\账套.qorb"], "elsewhere");
+    EXPECT_TRUE(files.FolderExists(I + "外部\\空"));
     EXPECT_FALSE(files.files.count(I + "用户账套.qorb"));
     EXPECT_FALSE(files.FolderExists(I + "导出"));
     EXPECT_TRUE(files.files.count(I + "secret.dat"));
@@ -255,8 +389,18 @@ TEST_F(UninstallTest, WholeFolderRemovesEverythingVisibleButTheRecordAndTheUnins
 }
 
 TEST_F(UninstallTest, WholeFolderRemovalIsRefusedForRootsAndOwnedFolders) {
+    // As a 32-bit program on 64-bit Windows sees the machine: the program-files folders it is
+    // told about are the 32-bit ones; the environment names the rest.
+    system.ownedFolders = {"C:\\Program Files (x86)", "C:\\Program Files (x86)\\Common Files", "C:\\Users",
+                           "C:\\Users\\user", "C:\\Users\\user\\Documents"};
+    system.windowsFolder = "C:\\WINDOWS";
+    system.environment = {{"ProgramW6432", "C:\\Program Files"},
+                          {"CommonProgramW6432", "C:\\Program Files\\Common Files"},
+                          {"ProgramData", "C:\\ProgramData"},
+                          {"SystemRoot", "C:\\Windows"}};
     for (const std::string path : {"D:\\\\", "D:\\", "C:\\Users\\user\\Documents\\", "c:\\program files\\",
-                                   "C:\\Users\\", "C:\\", "\\\\server\\share\\", "C:\\Users\\user\\"}) {
+                                   "C:\\Program Files\\Common Files\\", "C:\\Program Files (x86)\\", "C:\\programdata\\",
+                                   "C:\\Windows\\", "C:\\Users\\", "C:\\", "\\\\server\\share\\", "C:\\Users\\user\\"}) {
         files.AddFile(path + "uninstall.inf", "");
         views.messages.clear();
         auto before = files.files;
@@ -270,10 +414,18 @@ TEST_F(UninstallTest, WholeFolderRemovalIsRefusedForRootsAndOwnedFolders) {
     views.messages.clear();
     files.AddFile("C:\\Program Files\\QOR\\uninstall.inf", "C:\\Program Files\\QOR\\x.txt\r\n");
     EXPECT_EQ(Uninstall(true, "C:\\Program Files\\QOR\\"), UninstallOutcome::Removed);
-    // Without the tick the record alone decides, also at a drive root.
-    files.AddFile("D:\\uninstall.inf", "D:\\\\a.txt\r\n");
+    for (const std::string path : {"C:\\Program Files\\Common Files\\QOR\\", "C:\\ProgramData\\QOR\\"}) {
+        files.AddFile(path + "uninstall.inf", path + "x.txt\r\n");
+        EXPECT_EQ(Uninstall(true, path), UninstallOutcome::Removed) << path;
+    }
+    // Without the tick the record alone decides, also at a drive root (whose paths carry the
+    // doubled backslash).
+    files.AddFile("D:\\\\uninstall.inf", "D:\\\\a.txt\r\n");
     files.AddFile("D:\\\\a.txt", "a");
+    views.messages.clear();
     EXPECT_EQ(Uninstall(false, "D:\\\\"), UninstallOutcome::Removed);
+    EXPECT_EQ(views.messages.back().text, "QOR中小企业财务软件 已经成功的从您的计算机中移除。");
+    EXPECT_FALSE(files.files.count("D:\\\\a.txt"));
 }
 
 }  // namespace
