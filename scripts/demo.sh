@@ -82,6 +82,10 @@ uninstall_command() {
   command=$(key_value "$UNINSTALL_KEY" UninstallString)
   [[ ${command//\"/} == "$APP_WIN\\QOR_SETUP.exe /u" ]]
 }
+listed() {
+  local path
+  for path; do gbk "$APP/uninstall.inf" | grep -qxF -- "$path" || return 1; done
+}
 has_line() { [ -f "$2" ] && tr -d '\r' < "$2" | grep -qxF -- "$1"; }
 count_lines() { if [ -f "$2" ]; then tr -d '\r' < "$2" | grep -cF -- "$1"; else echo 0; fi; }
 key_exists() { W reg query "$1" > "$LOGS/reg.out" 2>&1; }
@@ -255,7 +259,7 @@ step_install() {
     [ -f "$APP/$f" ] || missing+=" $f"
   done
   expect "the application files lie in D:\\$PRODUCT" "${missing:-none missing}" "none missing"
-  check "uninstall.inf lists the installed files" grep -qaF 'QOR_BIZACC_6.01' "$APP/uninstall.inf"
+  check "uninstall.inf lists the installed files" listed "$APP_WIN\\QOR_BIZACC_6.01" "$APP_WIN\\SYS\\打印预览"
   check "the Uninstall entry is written" poll 30 key_exists "$UNINSTALL_KEY"
   expect "its DisplayName" "$(key_value "$UNINSTALL_KEY" DisplayName)" "$PRODUCT"
   expect "its DisplayVersion" "$(key_value "$UNINSTALL_KEY" DisplayVersion)" 6.01
@@ -308,7 +312,8 @@ step_double_click() {
   must "the launcher ends" ui ended QOR.exe 60000 || return 1
   expect "OPENZTPATH names the account set's folder" "$(setting OPENZTPATH)" "$BOOKS_WIN\\"
   expect "OPENZTNAME names the account set" "$(setting OPENZTNAME)" "$BOOK_NAME"
-  check "the updater was started in the background" has_line "cmd.exe /c start \"\" \"$APP_WIN\\QOR_UPDATE.exe\" /d" "$LOGS/programs.log"
+  check "the updater was started in the background again" \
+    test "$(count_lines "cmd.exe /c start \"\" \"$APP_WIN\\QOR_UPDATE.exe\" /d" "$LOGS/programs.log")" = 2
   story="The shell started QOR.exe with the account set's path; the launcher handed it to the workbook through OPENZTPATH/OPENZTNAME and opened the workbook."
 }
 
@@ -393,6 +398,7 @@ step_uninstall() {
   # uninstall command).
   bg uninstaller --remove "$PRODUCT"
   must "the maintenance window \"QOR卸载\" opens" ui wait "QOR卸载" 60000 || return 1
+  shot "QOR卸载" uninstall "The entry's uninstall command opens the maintenance window; \"同时删除整个安装文件夹\" stays cleared."
   ui click "QOR卸载" "卸载(&U)"
   answer "询问" 1 confirm "The uninstall asks first." $'是否确定要卸载\n'"$PRODUCT？" || return 1
   answer "提示" 1 removed "The files the record lists, the entry and the shortcuts are removed." \

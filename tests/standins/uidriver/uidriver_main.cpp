@@ -8,7 +8,6 @@
 //   uidriver child  "<title>" "<text>" [timeout ms]    waits until the window shows an enabled child
 //                                                      control with exactly that text
 //   uidriver tick   "<title>" "<check box text>" 0|1   clears or ticks that check box by clicking it
-//   uidriver closed "<title>" [timeout ms]             waits until no window with that title is shown
 //   uidriver ended  <image name> [timeout ms]          waits until no process of that image runs
 // Windows are found by their exact title among the visible top-level windows; each verb first
 // waits for its window (10 s unless a timeout is given). Exit code 0 on success, 1 when the
@@ -56,7 +55,7 @@ bool ShownEnabled(HWND control) { return control && IsWindowVisible(control) && 
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
-        std::fputs("usage: uidriver wait|click|shot|answer|child|tick|closed|ended <title> [...]\n", stderr);
+        std::fputs("usage: uidriver wait|click|shot|answer|child|tick|ended <title> [...]\n", stderr);
         return 2;
     }
     const std::string verb = win32::Narrow(argv[1]);
@@ -64,9 +63,6 @@ int wmain(int argc, wchar_t** argv) {
     auto number = [&](int index, int fallback) { return argc > index ? _wtoi(argv[index]) : fallback; };
 
     if (verb == "ended") return PollUntil([&] { return !ProcessRuns(argv[2]); }, number(3, 10000)) ? 0 : 1;
-    if (verb == "closed") {
-        return PollUntil([&] { return uidriver::WaitForWindow(title, 0, 0) == nullptr; }, number(3, 10000)) ? 0 : 1;
-    }
 
     const int timeout = verb == "wait" ? number(3, 10000) : verb == "child" ? number(4, 10000) : 10000;
     HWND window = uidriver::WaitForWindow(title, 0, timeout);
