@@ -32,7 +32,7 @@ PRODUCT=QOR中小企业财务软件
 APP=$DRIVE_D/$PRODUCT              # the install folder as Linux sees it
 APP_WIN="D:\\$PRODUCT"
 BOOKS_WIN='D:\QOR账套'
-BOOK_NAME=2026年度账套.qorb         # the account set (no blank: see FirstStart in the e2e tests)
+BOOK_NAME=2026年度账套.qorb         # no blank: Wine's reg splits the association's command there
 BOOK_WIN="$BOOKS_WIN\\$BOOK_NAME"
 UNINSTALL_KEY="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$PRODUCT"
 MENU=$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/$PRODUCT
@@ -66,38 +66,42 @@ ui() {
   tr -d '\r' < "$OUT.raw" > "$OUT"
   return $rc
 }
-# Asks the condition until it holds or the seconds are up.
+# poll SECONDS COMMAND...: asks the condition until it holds or the seconds are up.
 poll() {
-  local limit=$1 end=$((SECONDS + $1))
+  local end=$((SECONDS + $1))
   shift
   until "$@"; do
     [ $SECONDS -lt $end ] || return 1
     sleep 0.2
   done
 }
+# Files as the programs write them: the ANSI code page (GBK) with CR LF.
 gbk() { iconv -f GBK -t UTF-8 "$1" 2> /dev/null | tr -d '\r'; }
 setting() { [ -f "$APP/SYS/setinf.txt" ] && gbk "$APP/SYS/setinf.txt" | sed -n "s/^$1 = //p"; }
+# The registry through Wine's reg (which writes GBK): the key exists; a value's data ("" when none).
+key_exists() { W reg query "$1" > "$LOGS/reg.out" 2>&1; }
+key_value() {
+  W reg query "$1" /v "$2" > "$LOGS/reg.out" 2>&1
+  gbk "$LOGS/reg.out" | sed -n "s/^    $2    REG_[A-Z_]*    //p"
+}
+# The Uninstall entry starts the installer copy with "/u" (however the path is quoted).
 uninstall_command() {
   local command
   command=$(key_value "$UNINSTALL_KEY" UninstallString)
   [[ ${command//\"/} == "$APP_WIN\\QOR_SETUP.exe /u" ]]
 }
+# uninstall.inf holds these lines.
 listed() {
   local path
   for path; do gbk "$APP/uninstall.inf" | grep -qxF -- "$path" || return 1; done
 }
+# Lines of UTF-8 logs: the programs' command lines, the host's calls, the server's requests.
 has_line() { [ -f "$2" ] && tr -d '\r' < "$2" | grep -qxF -- "$1"; }
 count_lines() { if [ -f "$2" ]; then tr -d '\r' < "$2" | grep -cF -- "$1"; else echo 0; fi; }
-key_exists() { W reg query "$1" > "$LOGS/reg.out" 2>&1; }
-# The data of a registry value ("" when there is none).
-key_value() {
-  W reg query "$1" /v "$2" > "$LOGS/reg.out" 2>&1
-  gbk "$LOGS/reg.out" | sed -n "s/^    $2    REG_[A-Z_]*    //p"
-}
+log_complete() { [ -f "$APP/QOR_UPDATE.LOG" ] && [ "$(tail -c 19 "$APP/QOR_UPDATE.LOG")" = "! DOWNLOAD COMPLETE" ]; }
 is_file() { [ -f "$1" ]; }
 not() { ! "$@"; }
 no_file() { [ ! -e "$1" ]; }
-log_complete() { [ -f "$APP/QOR_UPDATE.LOG" ] && [ "$(tail -c 19 "$APP/QOR_UPDATE.LOG")" = "! DOWNLOAD COMPLETE" ]; }
 requested() { [ "$(count_lines "GET $1 " "$SERVER/requests.log")" -ge "$2" ]; }
 opens() { count_lines $'\tCALL\tWorkbooks.Open\tFileName='"$APP_WIN\\QOR_BIZACC_6.01"$'\tPassword=avk' "$LOGS/excel-calls.log"; }
 opened() { [ "$(opens)" -ge "$1" ]; }
@@ -106,27 +110,26 @@ opened() { [ "$(opens)" -ge "$1" ]; }
 STEP_TITLE=() STEP_RESULT=() STEP_STORY=() STEP_CHECKS=() STEP_SHOTS=()
 step=0 ok=1 story="" checks="" shots="" shot_count=0
 
-# check DESCRIPTION COMMAND...: one expectation of the current step.
+# record STATUS TEXT: one expectation of the current step, met when STATUS is 0.
+record() {
+  if [ "$1" = 0 ]; then
+    checks+="✓ $2"$'\n'
+  else
+    checks+="✗ $2"$'\n'
+    ok=0
+    echo "  FAILED: $2" >&2
+  fi
+}
+# check DESCRIPTION COMMAND...: the command succeeds.
 check() {
   local what=$1
   shift
-  if "$@"; then
-    checks+="✓ $what"$'\n'
-  else
-    checks+="✗ $what"$'\n'
-    ok=0
-    echo "  FAILED: $what" >&2
-  fi
+  "$@"
+  record $? "$what"
 }
 # expect DESCRIPTION ACTUAL EXPECTED: a text shown or stored, compared exactly.
 expect() {
-  if [ "$2" = "$3" ]; then
-    checks+="✓ $1"$'\n'
-  else
-    checks+="✗ $1 (got \"$2\")"$'\n'
-    ok=0
-    echo "  FAILED: $1: got \"$2\", expected \"$3\"" >&2
-  fi
+  if [ "$2" = "$3" ]; then record 0 "$1"; else record 1 "$1 (got \"$2\")"; fi
 }
 # shows TITLE TEXT...: the window's controls show these texts, each exactly.
 shows() {
@@ -138,22 +141,14 @@ shows() {
     text=${text//$'\r'/}
     [[ $listing == *$'\ntext='"$text"$'\n'* ]] || missing+=" \"${text//$'\n'/↵}\""
   done
-  if [ -z "$missing" ]; then
-    checks+="✓ \"$title\" shows its texts as specified"$'\n'
-  else
-    checks+="✗ \"$title\" lacks$missing"$'\n'
-    ok=0
-    echo "  FAILED: \"$title\" lacks$missing" >&2
-  fi
+  if [ -z "$missing" ]; then record 0 "\"$title\" shows its texts as specified"; else record 1 "\"$title\" lacks$missing"; fi
 }
 # must DESCRIPTION COMMAND...: an action the step cannot go on without.
 must() {
   local what=$1
   shift
   "$@" && return 0
-  checks+="✗ $what"$'\n'
-  ok=0
-  echo "  FAILED: $what" >&2
+  record 1 "$what"
   return 1
 }
 # shot TITLE NAME CAPTION: a picture of the window with that title, once it has settled.
@@ -165,8 +160,7 @@ shot() {
     rm -f "$SHOTS/$file.bmp"
     shots+="$file.png|$3"$'\n'
   else
-    checks+="✗ a picture of the window \"$1\""$'\n'
-    ok=0
+    record 1 "a picture of the window \"$1\""
   fi
 }
 # answer TITLE BUTTON_ID NAME CAPTION EXPECTED_TEXT: pictures a message box, checks its text,
