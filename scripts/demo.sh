@@ -183,7 +183,8 @@ run_step() {
     echo "== step $step ($((SECONDS - begun)) s): $1"
     "$2" || { ok=0; stopped=1; }
     STEP_RESULT[step]=$([ $ok = 1 ] && echo passed || echo failed)
-    STEP_STORY[step]=$story
+    # Each step states what should happen; a failed one says that it did not, and why below.
+    STEP_STORY[step]=$([ $ok = 1 ] && echo "$story" || echo "Not as expected (✗ below). Expected: $story")
   fi
   STEP_CHECKS[step]=$checks
   STEP_SHOTS[step]=$shots
@@ -231,6 +232,7 @@ publish() {
 
 # ---- the steps --------------------------------------------------------------------------------
 step_install() {
+  story="The wizard installed the package into D:\\$PRODUCT\\, wrote the Uninstall entry and the shortcuts."
   bg "$(winpath "$DEMO/package/QOR_SETUP.exe")"
   must "the wizard \"QOR安装\" opens" ui wait "QOR安装" 60000 || return 1
   shows "QOR安装" "请阅读QORsoft软件产品许可协议" "若要继续，您必须接受此协议的所有条款，否则，请关闭本窗口。" \
@@ -262,10 +264,10 @@ step_install() {
   check "its UninstallString starts $APP_WIN\\QOR_SETUP.exe with /u" uninstall_command
   check "the desktop shortcut is made" poll 10 is_file "$PREFIX/drive_c/users/$WINE_USER/Desktop/$PRODUCT.lnk"
   check "the programs-menu shortcuts are made" is_file "$MENU/卸载 $PRODUCT.lnk"
-  story="The wizard installed the package into D:\\$PRODUCT\\, wrote the Uninstall entry and the shortcuts."
 }
 
 step_first_start() {
+  story="QOR.exe showed its notices, configured the machine, registered the .qorb type and opened the main workbook with its password in the host stand-in."
   ui click "QOR安装" "完成(&D)"
   must "the association tip \"您知道吗？\" opens" ui wait "您知道吗？" 60000 || return 1
   shows "您知道吗？" "QOR新增了账套文件关联功能，今后您可以：" \
@@ -289,10 +291,10 @@ step_first_start() {
   check "the background check asked the server" poll 60 requested /QOR_BIZACC_UPDATE_LOG.txt 1
   check "the background updater ended" ui ended QOR_UPDATE.exe 60000
   check "version 6.01 on the server is not newer: nothing downloaded" no_file "$APP/QOR_UPDATE.rar"
-  story="QOR.exe showed its notices, configured the machine, registered the .qorb type and opened the main workbook with its password in the host stand-in."
 }
 
 step_double_click() {
+  story="The shell started QOR.exe with the account set's path; the launcher handed it to the workbook through OPENZTPATH/OPENZTNAME and opened the workbook."
   # The user makes an account set from the template and double-clicks it; meanwhile the vendor
   # has published version 6.02.
   mkdir -p "$DRIVE_D/QOR账套"
@@ -308,19 +310,19 @@ step_double_click() {
   expect "OPENZTNAME names the account set" "$(setting OPENZTNAME)" "$BOOK_NAME"
   check "the updater was started in the background again" \
     test "$(count_lines "cmd.exe /c start \"\" \"$APP_WIN\\QOR_UPDATE.exe\" /d" "$LOGS/programs.log")" = 2
-  story="The shell started QOR.exe with the account set's path; the launcher handed it to the workbook through OPENZTPATH/OPENZTNAME and opened the workbook."
 }
 
 step_background_download() {
+  story="The background updater (\"/d\", no window) found 6.02 on the server, downloaded QOR_UPDATE.rar and marked QOR_UPDATE.LOG \"  ! DOWNLOAD COMPLETE\"."
   must "the package is downloaded and the log marked" poll 120 log_complete || return 1
   check "the updater ended without a window" ui ended QOR_UPDATE.exe 60000
   check "QOR_UPDATE.rar is the published package" cmp -s "$APP/QOR_UPDATE.rar" "$SERVER/pkg/QOR_UPDATE.rar"
   expect "the log's first line is the new version" "$(gbk "$APP/QOR_UPDATE.LOG" | head -n 1)" 6.02
   check "the package was fetched once" requested /pkg/QOR_UPDATE.rar 1
-  story="The background updater (\"/d\", no window) found 6.02 on the server, downloaded QOR_UPDATE.rar and marked QOR_UPDATE.LOG \"  ! DOWNLOAD COMPLETE\"."
 }
 
 step_update() {
+  story="QOR.exe saved the command line under ZTCOMMAND and handed over to QOR_UPDATE.exe /s; the update was extracted and reported."
   # The day's work is done: the user closes the spreadsheet program, then opens the account
   # set again the next morning.
   W taskkill /f /im excel.exe > "$LOGS/taskkill.log" 2>&1
@@ -340,10 +342,10 @@ step_update() {
   check "the update log is deleted" no_file "$APP/QOR_UPDATE.LOG"
   check "no launcher backup is left" no_file "$APP/QOR.exe.6.01.06"
   updater_starts=$(count_lines QOR_UPDATE.exe "$LOGS/programs.log")
-  story="QOR.exe saved the command line under ZTCOMMAND and handed over to QOR_UPDATE.exe /s; the update was extracted and reported."
 }
 
 step_restart() {
+  story="QOR_UPDATE.exe restarted QOR.exe with \"/0/$BOOK_WIN\": no update stage, the same account set handed over, the workbook opened."
   must "the launcher is restarted with the account set" \
     poll 60 has_line "\"$APP_WIN\\QOR.exe\" /0/$BOOK_WIN" "$LOGS/programs.log" || return 1
   if ui child QOR "正在调用 Microsoft Excel..." 30000; then
@@ -354,10 +356,10 @@ step_restart() {
   expect "ZTCOMMAND is emptied" "$(setting ZTCOMMAND)" ""
   expect "OPENZTNAME still names the account set" "$(setting OPENZTNAME)" "$BOOK_NAME"
   check "the restart did not start the updater" test "$(count_lines QOR_UPDATE.exe "$LOGS/programs.log")" = "$updater_starts"
-  story="QOR_UPDATE.exe restarted QOR.exe with \"/0/$BOOK_WIN\": no update stage, the same account set handed over, the workbook opened."
 }
 
 step_repair() {
+  story="After a required file went missing the launcher refused to start; the repair from the menu shortcut put the package's files back."
   W taskkill /f /im excel.exe > "$LOGS/taskkill.log" 2>&1
   must "the spreadsheet host is closed" ui ended excel.exe 30000 || return 1
   # A sound file of SYS went missing: the launcher refuses to start and names it.
@@ -384,10 +386,10 @@ step_repair() {
   must "\"运行  $PRODUCT\" is cleared" ui tick "QOR安装" "运行  $PRODUCT" 0 || return 1
   ui click "QOR安装" "完成(&D)"
   must "the installer ends" ui ended QOR_SETUP.exe 30000 || return 1
-  story="After a required file went missing the launcher refused to start; the repair from the menu shortcut put the package's files back."
 }
 
 step_uninstall() {
+  story="The uninstall, started from the list of installed programs, removed the files, the entry, the shortcuts and the folder, and kept the account set."
   # From the list of installed programs (Wine's own "Add/Remove Programs" runs the entry's
   # uninstall command).
   bg uninstaller --remove "$PRODUCT"
@@ -404,7 +406,6 @@ step_uninstall() {
   check "the installer copy deletes itself after it ended" poll 30 no_file "$APP/QOR_SETUP.exe"
   check "the emptied install folder is removed" poll 30 no_file "$APP"
   check "the account set stays" is_file "$DRIVE_D/QOR账套/$BOOK_NAME"
-  story="The uninstall, started from the list of installed programs, removed the files, the entry, the shortcuts and the folder, and kept the account set."
 }
 
 # ---- the machine ------------------------------------------------------------------------------
