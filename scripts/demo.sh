@@ -412,7 +412,7 @@ step_uninstall() {
 bash scripts/wine-fixture.sh stop "$ENV" > /dev/null 2>&1
 rm -rf "$DEMO"
 mkdir -p "$DRIVE_D" "$SHOTS" "$LOGS" "$SERVER"
-echo "== demo: packages"
+echo "== demo: packages ($((SECONDS - begun)) s)"
 make_packages || die "the packages could not be made"
 publish 6.01 '1. 首个正式版本' QOR_UPDATE_601.rar
 
