@@ -141,7 +141,7 @@ shows() {
     text=${text//$'\r'/}
     [[ $listing == *$'\ntext='"$text"$'\n'* ]] || missing+=" \"${text//$'\n'/↵}\""
   done
-  if [ -z "$missing" ]; then record 0 "\"$title\" shows its texts as specified"; else record 1 "\"$title\" lacks$missing"; fi
+  if [ -z "$missing" ]; then record 0 "\"$title\" shows each of its texts exactly"; else record 1 "\"$title\" lacks$missing"; fi
 }
 # must DESCRIPTION COMMAND...: an action the step cannot go on without.
 must() {
