@@ -185,7 +185,10 @@ std::string ControlText(HWND control) {
     return win32::Narrow(std::wstring(buffer, n > 0 ? static_cast<size_t>(n) : 0));
 }
 
-bool SaveWindowBitmap(HWND window, const std::string& path) {
+namespace {
+
+// The window's screen area as 24-bit bottom-up rows; false when the window is gone.
+bool Capture(HWND window, BITMAPINFOHEADER& info, std::string& pixels) {
     RECT r;
     if (!GetWindowRect(window, &r)) return false;
     int w = r.right - r.left, h = r.bottom - r.top;
@@ -196,7 +199,7 @@ bool SaveWindowBitmap(HWND window, const std::string& path) {
     BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
     SelectObject(mem, old);
 
-    BITMAPINFOHEADER info = {};
+    info = {};
     info.biSize = sizeof info;
     info.biWidth = w;
     info.biHeight = h;
@@ -204,12 +207,15 @@ bool SaveWindowBitmap(HWND window, const std::string& path) {
     info.biBitCount = 24;
     info.biCompression = BI_RGB;
     int stride = ((w * 3 + 3) / 4) * 4;
-    std::string pixels(static_cast<size_t>(stride) * h, '\0');
+    pixels.assign(static_cast<size_t>(stride) * h, '\0');
     GetDIBits(mem, bmp, 0, h, &pixels[0], reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
     DeleteObject(bmp);
     DeleteDC(mem);
     ReleaseDC(nullptr, screen);
+    return true;
+}
 
+bool WriteBitmap(const std::string& path, const BITMAPINFOHEADER& info, const std::string& pixels) {
     BITMAPFILEHEADER file = {};
     file.bfType = 0x4D42;
     file.bfOffBits = sizeof file + sizeof info;
@@ -219,6 +225,29 @@ bool SaveWindowBitmap(HWND window, const std::string& path) {
     out.write(reinterpret_cast<const char*>(&info), sizeof info);
     out.write(pixels.data(), pixels.size());
     return static_cast<bool>(out);
+}
+
+}  // namespace
+
+bool SaveWindowBitmap(HWND window, const std::string& path) {
+    BITMAPINFOHEADER info;
+    std::string pixels;
+    return Capture(window, info, pixels) && WriteBitmap(path, info, pixels);
+}
+
+bool SaveSettledWindowBitmap(HWND window, const std::string& path, int timeoutMs) {
+    BITMAPINFOHEADER info, before;
+    std::string pixels, previous;
+    if (!Capture(window, info, pixels)) return false;
+    const DWORD start = GetTickCount();
+    do {
+        previous.swap(pixels);
+        before = info;
+        Sleep(150);
+        if (!Capture(window, info, pixels)) return false;
+    } while ((pixels != previous || info.biWidth != before.biWidth || info.biHeight != before.biHeight) &&
+             static_cast<int>(GetTickCount() - start) < timeoutMs);
+    return WriteBitmap(path, info, pixels);
 }
 
 }  // namespace qor::uidriver

@@ -49,5 +49,8 @@ std::string ControlText(HWND control);
 
 // Captures the window's screen area as a 24-bit BMP file (for looking at what was shown).
 bool SaveWindowBitmap(HWND window, const std::string& path);
+// The same once the picture has settled: captures until two captures 150 ms apart are equal (the
+// window has painted and stopped changing) or `timeoutMs` has passed, then saves the last one.
+bool SaveSettledWindowBitmap(HWND window, const std::string& path, int timeoutMs);
 
 }  // namespace qor::uidriver
