@@ -25,9 +25,14 @@ namespace {
 
 class Win32LauncherShell : public LauncherShell {
 public:
-    explicit Win32LauncherShell(FileStore& files) : files_(files) {}
+    explicit Win32LauncherShell(FileStore& files, bool elevated) : files_(files), elevated_(elevated) {}
 
     bool AnotherInstanceRunning() override { return win32::AnotherInstanceRunning(L"launcher"); }
+    void ReleaseInstanceLock() override { win32::ReleaseInstanceLock(); }
+    bool ProcessElevated() override { return elevated_; }
+    bool RestartElevated(const std::string& arguments) override {
+        return win32::StartElevated(win32::ModulePath(), arguments);
+    }
     std::string ProgramFolder() override { return win32::ModuleFolder(); }
     std::string CommandArguments() override { return win32::CommandArguments(true); }
 
@@ -59,6 +64,7 @@ public:
 
 private:
     FileStore& files_;
+    bool elevated_;
 };
 
 #ifdef QOR_TEST_HOOKS
@@ -117,6 +123,15 @@ void ReportState(const LauncherState& s, LauncherEnd end) {
         << "UsbDrives=" << s.usbDrives << "\n";
 }
 
+// Test builds only: with QOR_TEST_NOT_ELEVATED set, this start counts as one without
+// administrator rights (under Wine every process has them). The variable is cleared at once, so
+// that the copy this start may launch elevated inherits nothing and counts as elevated.
+bool ElevatedUnlessTestSaysOtherwise() {
+    if (!GetEnvironmentVariableW(L"QOR_TEST_NOT_ELEVATED", nullptr, 0)) return win32::ProcessElevated();
+    SetEnvironmentVariableW(L"QOR_TEST_NOT_ELEVATED", nullptr);
+    return false;
+}
+
 // Test builds only: keeps the windows up (and answering) for QOR_TEST_LINGER_MS milliseconds
 // before the launcher ends, so that tests can look at the splash and use its links.
 void Linger(LauncherShell& shell) {
@@ -139,7 +154,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     qor::win32::InitializeComSecurity();
 
     qor::win32::Win32FileStore files;
-    qor::Win32LauncherShell shell(files);
+#ifdef QOR_TEST_HOOKS
+    qor::Win32LauncherShell shell(files, qor::ElevatedUnlessTestSaysOtherwise());
+#else
+    qor::Win32LauncherShell shell(files, qor::win32::ProcessElevated());
+#endif
     qor::win32::Win32ManagementService realWmi;
 #ifdef QOR_TEST_HOOKS
     qor::LocalLikeManagement localLike(realWmi);

@@ -18,9 +18,20 @@ std::string ModuleFolder();
 std::string CommandArguments(bool skipAllBlanks);
 
 // True when another instance of this program file already runs in this logon session. A named
-// mutex per program file (`tag` names the program) is taken and held until the process ends;
-// one that exists but cannot be opened belongs to an instance running with higher rights,
-// which runs too.
+// mutex per program file (`tag` names the program) is taken and held until the process ends or
+// lets it go; one that exists but cannot be opened belongs to an instance running with higher
+// rights, which runs too.
 bool AnotherInstanceRunning(const std::wstring& tag);
+// Lets go of the mutex that AnotherInstanceRunning took, if any.
+void ReleaseInstanceLock();
+
+// True when the process token is elevated (full administrator rights). A system that cannot
+// tell (one without user account control) counts as elevated: nothing would be gained there by
+// asking again.
+bool ProcessElevated();
+// Starts the program with administrator rights: the shell's "runas" verb, which shows the
+// consent prompt. `arguments` is passed as the command-line text after the program name; the
+// current folder stays the same. False when it did not start (declined, or failed).
+bool StartElevated(const std::wstring& program, const std::string& arguments);
 
 }  // namespace qor::win32

@@ -4,6 +4,7 @@
 #include "e2e_support.h"
 
 #include "core/wildcard.h"
+#include "platform/win32/scoped.h"
 
 #include <cwctype>
 
@@ -329,6 +330,34 @@ TEST_F(FirstStart, ConfiguresTheMachineOnce) {
     EXPECT_EQ(Run("/0")["End"], "5");
     EXPECT_EQ(host.Calls("CALL", "Workbooks.Open").size(), 2u);
     for (const std::string& line : ProgramsStarted()) EXPECT_FALSE(StartsWith(line, "reg add")) << line;
+}
+
+// A test build started with QOR_TEST_NOT_ELEVATED counts as a start without administrator
+// rights: finding the folder unconfigured, it starts itself again through "runas" with its own
+// arguments and ends; the elevated copy takes the lock, configures and opens the account set.
+TEST_F(FirstStart, WithoutRightsItStartsItselfAgainElevatedWithItsArguments) {
+    HostStandIn host;
+    DeleteFileW(Wide(Sys("pcinf.txt")).c_str());
+    SetEnvironmentVariableW(L"QOR_TEST_NOT_ELEVATED", L"1");
+    Launch first;
+    Start(first, "\"D:\\账套 2026\\二〇二六.qorb\"");
+    SetEnvironmentVariableW(L"QOR_TEST_NOT_ELEVATED", nullptr);
+    ASSERT_TRUE(first.Wait(30000));
+    EXPECT_EQ(ReadReport()["End"], "6");
+
+    HWND notice = uidriver::WaitForWindow("配置QOR运行环境>>", 0, 30000);
+    ASSERT_NE(notice, nullptr) << "the elevated copy did not reach the configuration";
+    DWORD copyId = 0;
+    GetWindowThreadProcessId(notice, &copyId);
+    win32::KernelHandle copy(OpenProcess(SYNCHRONIZE, FALSE, copyId));
+    EXPECT_NE(copyId, first.pi.dwProcessId);
+    EXPECT_TRUE(uidriver::ClickButtonByText(notice, "我知道了"));
+    ASSERT_EQ(WaitForSingleObject(copy.get(), 60000), WAIT_OBJECT_0);
+    auto state = ReadReport();
+    EXPECT_EQ(state["End"], "5");
+    EXPECT_EQ(state["CommandText"], "D:\\账套 2026\\二〇二六.qorb");
+    EXPECT_EQ(state["AccountFile"], "二〇二六.qorb");
+    EXPECT_EQ(ReadBytes(Sys("pcinf.txt")), app_ + "\\" + MachineDiskIdentity() + "\r\n");
 }
 
 }  // namespace
