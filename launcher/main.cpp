@@ -23,15 +23,32 @@
 namespace qor {
 namespace {
 
+// Set for the copy that a restart starts. Without user account control "runas" elevates
+// nothing (and the copy inherits this process's environment): such a copy must go on as it is.
+const wchar_t* const kRestartedFlag = L"QOR_LAUNCHER_RESTARTED";
+
+// Reads and clears an environment flag, so that the programs this one starts do not inherit it.
+bool TakeEnvironmentFlag(const wchar_t* name) {
+    if (!GetEnvironmentVariableW(name, nullptr, 0)) return false;
+    SetEnvironmentVariableW(name, nullptr);
+    return true;
+}
+
 class Win32LauncherShell : public LauncherShell {
 public:
-    explicit Win32LauncherShell(FileStore& files, bool elevated) : files_(files), elevated_(elevated) {}
+    Win32LauncherShell(FileStore& files, bool elevated, bool restarted)
+        : files_(files), elevated_(elevated), restarted_(restarted) {}
 
     bool AnotherInstanceRunning() override { return win32::AnotherInstanceRunning(L"launcher"); }
     void ReleaseInstanceLock() override { win32::ReleaseInstanceLock(); }
     bool ProcessElevated() override { return elevated_; }
     bool RestartElevated(const std::string& arguments) override {
-        return win32::StartElevated(win32::ModulePath(), arguments);
+        // A copy that still lacks the rights after a restart would restart again without end.
+        if (restarted_) return false;
+        SetEnvironmentVariableW(kRestartedFlag, L"1");
+        if (win32::StartElevated(win32::ModulePath(), arguments)) return true;
+        SetEnvironmentVariableW(kRestartedFlag, nullptr);
+        return false;
     }
     std::string ProgramFolder() override { return win32::ModuleFolder(); }
     std::string CommandArguments() override { return win32::CommandArguments(true); }
@@ -65,6 +82,7 @@ public:
 private:
     FileStore& files_;
     bool elevated_;
+    bool restarted_;
 };
 
 #ifdef QOR_TEST_HOOKS
@@ -123,15 +141,6 @@ void ReportState(const LauncherState& s, LauncherEnd end) {
         << "UsbDrives=" << s.usbDrives << "\n";
 }
 
-// Test builds only: with QOR_TEST_NOT_ELEVATED set, this start counts as one without
-// administrator rights (under Wine every process has them). The variable is cleared at once, so
-// that the copy this start may launch elevated inherits nothing and counts as elevated.
-bool ElevatedUnlessTestSaysOtherwise() {
-    if (!GetEnvironmentVariableW(L"QOR_TEST_NOT_ELEVATED", nullptr, 0)) return win32::ProcessElevated();
-    SetEnvironmentVariableW(L"QOR_TEST_NOT_ELEVATED", nullptr);
-    return false;
-}
-
 // Test builds only: keeps the windows up (and answering) for QOR_TEST_LINGER_MS milliseconds
 // before the launcher ends, so that tests can look at the splash and use its links.
 void Linger(LauncherShell& shell) {
@@ -154,11 +163,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     qor::win32::InitializeComSecurity();
 
     qor::win32::Win32FileStore files;
+    const bool restarted = qor::TakeEnvironmentFlag(qor::kRestartedFlag);
 #ifdef QOR_TEST_HOOKS
-    qor::Win32LauncherShell shell(files, qor::ElevatedUnlessTestSaysOtherwise());
+    // Test builds only: QOR_TEST_NOT_ELEVATED makes this start, and every copy it starts, count as
+    // one without administrator rights (under Wine every process has them).
+    const bool elevated =
+        !GetEnvironmentVariableW(L"QOR_TEST_NOT_ELEVATED", nullptr, 0) && qor::win32::ProcessElevated();
 #else
-    qor::Win32LauncherShell shell(files, qor::win32::ProcessElevated());
+    const bool elevated = qor::win32::ProcessElevated();
 #endif
+    qor::Win32LauncherShell shell(files, elevated, restarted);
     qor::win32::Win32ManagementService realWmi;
 #ifdef QOR_TEST_HOOKS
     qor::LocalLikeManagement localLike(realWmi);

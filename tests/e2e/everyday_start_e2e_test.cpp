@@ -332,10 +332,11 @@ TEST_F(FirstStart, ConfiguresTheMachineOnce) {
     for (const std::string& line : ProgramsStarted()) EXPECT_FALSE(StartsWith(line, "reg add")) << line;
 }
 
-// A test build started with QOR_TEST_NOT_ELEVATED counts as a start without administrator
-// rights: finding the folder unconfigured, it starts itself again through "runas" with its own
-// arguments and ends; the elevated copy takes the lock, configures and opens the account set.
-TEST_F(FirstStart, WithoutRightsItStartsItselfAgainElevatedWithItsArguments) {
+// Test builds started with QOR_TEST_NOT_ELEVATED count as starts without administrator rights,
+// as on Windows without user account control, where "runas" elevates nothing. Finding the folder
+// unconfigured, the launcher starts itself again through "runas" with its own arguments and
+// ends; the copy takes the lock, does not restart again, configures and opens the account set.
+TEST_F(FirstStart, WithoutRightsItStartsItselfAgainOnceWithItsArguments) {
     HostStandIn host;
     DeleteFileW(Wide(Sys("pcinf.txt")).c_str());
     SetEnvironmentVariableW(L"QOR_TEST_NOT_ELEVATED", L"1");
@@ -346,7 +347,7 @@ TEST_F(FirstStart, WithoutRightsItStartsItselfAgainElevatedWithItsArguments) {
     EXPECT_EQ(ReadReport()["End"], "6");
 
     HWND notice = uidriver::WaitForWindow("配置QOR运行环境>>", 0, 30000);
-    ASSERT_NE(notice, nullptr) << "the elevated copy did not reach the configuration";
+    ASSERT_NE(notice, nullptr) << "the copy did not reach the configuration";
     DWORD copyId = 0;
     GetWindowThreadProcessId(notice, &copyId);
     win32::KernelHandle copy(OpenProcess(SYNCHRONIZE, FALSE, copyId));
