@@ -1,7 +1,7 @@
 // Shared frame of the library's COM classes: reference counting that keeps the module alive,
 // IDispatch through the embedded type library, and the error convention (an automation error
-// with a plain number and a description, seen by late-bound callers in EXCEPINFO and by
-// vtable callers through the HRESULT and IErrorInfo).
+// with a number and a description, seen by late-bound callers in EXCEPINFO and by vtable
+// callers through the HRESULT and IErrorInfo).
 #pragma once
 
 #include <windows.h>
@@ -151,13 +151,12 @@ private:
         return std::wstring(text.begin(), text.end());
     }
 
+    // The numbered errors travel as their number in the control facility with wCode 0, the form
+    // that VBA and VBScript turn back into the plain number (Err.Number 10000); the internal ones
+    // as their system HRESULT.
     void FillException(EXCEPINFO& exception) const {
         exception = EXCEPINFO{};
-        if (raised_ > 0) {
-            exception.wCode = static_cast<WORD>(raised_);  // the plain number
-        } else {
-            exception.scode = ErrorResult(raised_);
-        }
+        exception.scode = ErrorResult(raised_);
         exception.bstrSource = SysAllocString(prog_id_);
         exception.bstrDescription = SysAllocString(Description(raised_).c_str());
     }

@@ -13,8 +13,9 @@
 
 namespace qor::hwinfo {
 
-// Automation errors raised by the classes. The positive ones are raised with their plain
-// numbers; the negative ones are internal and mapped to system error codes by the COM layer.
+// Automation errors raised by the classes. The positive ones are the numbers callers see
+// (Err.Number), raised by the COM layer in the control facility; the negative ones are internal
+// and mapped to system error codes there.
 enum ErrorNumber : int {
     kNoError = 0,
     kErrIllegalDriveNumber = 10000,

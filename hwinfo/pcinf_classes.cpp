@@ -1,5 +1,7 @@
 #include "hwinfo/pcinf_classes.h"
 
+#include <cstdlib>
+
 #include "hwinfo/automation_object.h"
 #include "hwinfo/disk_identity.h"
 #include "hwinfo/qord_interfaces.h"
@@ -45,6 +47,13 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetHdID1(BSTR* serial) override {
         if (!serial) return E_POINTER;
+#ifdef QOR_TEST_HOOKS
+        // Test builds only: QOR_TEST_IDENTIFY_FIELD names the field selector GetHdID1 reads, so
+        // that a client can meet "Illegal HD Data type", which no member raises otherwise.
+        wchar_t field[16];
+        const DWORD n = GetEnvironmentVariableW(L"QOR_TEST_IDENTIFY_FIELD", field, 16);
+        if (n > 0 && n < 16) return Answer(logic_.ReadIdentifyText(_wtoi(field)), serial);
+#endif
         return Answer(logic_.GetHdID1(), serial);
     }
 

@@ -24,11 +24,33 @@
 namespace qor {
 namespace {
 
+// Set for the copy that a restart starts. Without user account control "runas" elevates
+// nothing (and the copy inherits this process's environment): such a copy must go on as it is.
+const wchar_t* const kRestartedFlag = L"QOR_LAUNCHER_RESTARTED";
+
+// Reads and clears an environment flag, so that the programs this one starts do not inherit it.
+bool TakeEnvironmentFlag(const wchar_t* name) {
+    if (!GetEnvironmentVariableW(name, nullptr, 0)) return false;
+    SetEnvironmentVariableW(name, nullptr);
+    return true;
+}
+
 class Win32LauncherShell : public LauncherShell {
 public:
-    explicit Win32LauncherShell(FileStore& files) : files_(files) {}
+    Win32LauncherShell(FileStore& files, bool elevated, bool restarted)
+        : files_(files), elevated_(elevated), restarted_(restarted) {}
 
     bool AnotherInstanceRunning() override { return win32::AnotherInstanceRunning(L"launcher"); }
+    void ReleaseInstanceLock() override { win32::ReleaseInstanceLock(); }
+    bool ProcessElevated() override { return elevated_; }
+    bool RestartElevated(const std::string& arguments) override {
+        // A copy that still lacks the rights after a restart would restart again without end.
+        if (restarted_) return false;
+        SetEnvironmentVariableW(kRestartedFlag, L"1");
+        if (win32::StartElevated(win32::ModulePath(), arguments)) return true;
+        SetEnvironmentVariableW(kRestartedFlag, nullptr);
+        return false;
+    }
     std::string ProgramFolder() override { return win32::ModuleFolder(); }
     std::string CommandArguments() override { return win32::CommandArguments(true); }
 
@@ -60,6 +82,8 @@ public:
 
 private:
     FileStore& files_;
+    bool elevated_;
+    bool restarted_;
 };
 
 #ifdef QOR_TEST_HOOKS
@@ -141,7 +165,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     qor::win32::InitializeComSecurity();
 
     qor::win32::Win32FileStore files;
-    qor::Win32LauncherShell shell(files);
+    const bool restarted = qor::TakeEnvironmentFlag(qor::kRestartedFlag);
+#ifdef QOR_TEST_HOOKS
+    // Test builds only: QOR_TEST_NOT_ELEVATED makes this start, and every copy it starts, count as
+    // one without administrator rights (under Wine every process has them).
+    const bool elevated =
+        !GetEnvironmentVariableW(L"QOR_TEST_NOT_ELEVATED", nullptr, 0) && qor::win32::ProcessElevated();
+#else
+    const bool elevated = qor::win32::ProcessElevated();
+#endif
+    qor::Win32LauncherShell shell(files, elevated, restarted);
     qor::win32::Win32ManagementService realWmi;
 #ifdef QOR_TEST_HOOKS
     qor::LocalLikeManagement localLike(realWmi);

@@ -1,5 +1,6 @@
 #include "launcher/startup.h"
 
+#include <optional>
 #include <vector>
 
 #include "core/text.h"
@@ -37,16 +38,18 @@ void MigrateAccountSets(FileStore& files, const std::string& appFolder) {
     }
 }
 
+LauncherEnd RefuseSecondInstance(LauncherShell& shell) {
+    shell.ShowMessage(kAlreadyRunningMessage, kInfoTitle, MessageIcon::Information);
+    return LauncherEnd::AlreadyRunning;
+}
+
 }  // namespace
 
 LauncherEnd RunLauncher(LauncherPlatform& p, const std::string& editionTag, LauncherState& s) {
     LauncherShell& shell = p.shell;
 
     // 1. One launcher at a time.
-    if (shell.AnotherInstanceRunning()) {
-        shell.ShowMessage(kAlreadyRunningMessage, kInfoTitle, MessageIcon::Information);
-        return LauncherEnd::AlreadyRunning;
-    }
+    if (shell.AnotherInstanceRunning()) return RefuseSecondInstance(shell);
 
     // 2.
     s.appFolder = shell.ProgramFolder();
@@ -67,6 +70,22 @@ LauncherEnd RunLauncher(LauncherPlatform& p, const std::string& editionTag, Laun
     s.workbookPath = JoinPath(s.appFolder, "\\" + editionTag);
     s.sysFolder = JoinPath(s.appFolder, "\\SYS\\");
     s.winFolder = GetWindowsFolder(p.system);
+
+    // A start without administrator rights that finds this folder not yet configured on this
+    // machine starts itself again elevated, with the same arguments, and ends: before any window
+    // shows, so that the elevated start does all the work and the person sees each notice once.
+    // When the person declines the prompt, this start goes on without those rights. Elevated
+    // starts keep the marker test at step 13; everyday starts never prompt.
+    std::optional<bool> configured;
+    if (!shell.ProcessElevated()) {
+        configured = p.stages.MarkerMatches(s);
+        if (!*configured) {
+            shell.ReleaseInstanceLock();
+            if (shell.RestartElevated(shell.CommandArguments())) return LauncherEnd::RestartedElevated;
+            // Declined: the lock is taken again, unless a launcher started meanwhile has it.
+            if (shell.AnotherInstanceRunning()) return RefuseSecondInstance(shell);
+        }
+    }
 
     // 5. Trust notice, only asked about while the user has not switched it off.
     if (ReadSetting(p.files, s.appFolder, "FSSHOW") != "False" && IsSecuritySoftwareRunning(p.wmi))
@@ -108,7 +127,7 @@ LauncherEnd RunLauncher(LauncherPlatform& p, const std::string& editionTag, Laun
 
     // 13. First start of this folder on this machine: configure the machine.
     shell.ShowStage("正在检查系统环境...");
-    if (!p.stages.MarkerMatches(s)) p.stages.ConfigureEnvironment(s);
+    if (!(configured ? *configured : p.stages.MarkerMatches(s))) p.stages.ConfigureEnvironment(s);
     shell.PumpMessages();
 
     // 14.

@@ -18,8 +18,17 @@ class LauncherShell {
 public:
     virtual ~LauncherShell() = default;
 
-    // True when another launcher of the same program file is already running.
+    // True when another launcher of the same program file is already running. Otherwise this
+    // launcher now holds the single-instance lock.
     virtual bool AnotherInstanceRunning() = 0;
+    // Lets go of the single-instance lock, so that a copy started now can take it.
+    virtual void ReleaseInstanceLock() = 0;
+    // True when the process runs with full administrator rights (elevated).
+    virtual bool ProcessElevated() = 0;
+    // Starts this program again, with administrator rights (through the consent prompt) and
+    // these command-line arguments. False when it did not start: the person declined or the
+    // start failed.
+    virtual bool RestartElevated(const std::string& arguments) = 0;
     // Folder of the running program, without a trailing separator.
     virtual std::string ProgramFolder() = 0;
     // The command-line arguments after the program name, as passed.
@@ -94,6 +103,7 @@ enum class LauncherEnd {
     FilesMissing,
     SpreadsheetRefused,
     Finished,
+    RestartedElevated,
 };
 
 struct LauncherPlatform {

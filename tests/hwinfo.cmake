@@ -17,7 +17,7 @@ if(WIN32)
   # Wine prefix of the run, and one removes the registration again, so the tests share a lock
   # and never run at the same time.
   add_executable(hwinfo_client_tests ${CMAKE_CURRENT_SOURCE_DIR}/wine/hwinfo/qord_client_test.cpp)
-  target_link_libraries(hwinfo_client_tests PRIVATE gtest_main ole32 oleaut32 uuid advapi32)
+  target_link_libraries(hwinfo_client_tests PRIVATE gtest_main qor_win32 ole32 oleaut32 uuid advapi32)
   target_include_directories(hwinfo_client_tests PRIVATE ${PROJECT_BINARY_DIR}/hwinfo/generated ${PROJECT_SOURCE_DIR})
   target_sources(hwinfo_client_tests PRIVATE
                  ${PROJECT_BINARY_DIR}/hwinfo/generated/hwinfo/qord_interfaces_i.c)

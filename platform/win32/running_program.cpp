@@ -1,11 +1,18 @@
 #include "platform/win32/running_program.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include "core/process_rules.h"
+#include "platform/win32/scoped.h"
 #include "platform/win32/unicode.h"
 
 namespace qor::win32 {
+namespace {
+
+KernelHandle instanceLock;  // the mutex of AnotherInstanceRunning, held on purpose
+
+}  // namespace
 
 std::wstring ModulePath() {
     std::wstring path(32768, L'\0');
@@ -48,9 +55,40 @@ bool AnotherInstanceRunning(const std::wstring& tag, InstanceScope scope) {
         if (!path.empty()) CharLowerBuffW(&path[0], static_cast<DWORD>(path.size()));
     }
     const std::wstring name = Wide(InstanceLockName(Narrow(tag), Narrow(path)));
-    // The handle is kept open on purpose: the mutex lives as long as this process.
+    // The handle is kept: the mutex lives as long as this process, or until it is let go.
     HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
-    return !mutex || GetLastError() == ERROR_ALREADY_EXISTS;
+    if (!mutex) return true;
+    const bool running = GetLastError() == ERROR_ALREADY_EXISTS;
+    instanceLock.Reset(mutex);
+    return running;
+}
+
+void ReleaseInstanceLock() { instanceLock.Reset(); }
+
+bool ProcessElevated() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return true;
+    KernelHandle token(raw);
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size)) return true;
+    return elevation.TokenIsElevated != 0;
+}
+
+bool StartElevated(const std::wstring& program, const std::string& arguments) {
+    const std::wstring parameters = Wide(arguments);
+    std::wstring folder(32768, L'\0');
+    folder.resize(GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), &folder[0]));
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof info;
+    // No error box of the shell's own: a declined prompt is an answer, not a fault.
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"runas";
+    info.lpFile = program.c_str();
+    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExW(&info) != FALSE;
 }
 
 }  // namespace qor::win32

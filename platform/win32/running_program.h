@@ -25,10 +25,21 @@ enum class InstanceScope {
 
 // True when another instance of this program already runs in this logon session. A named
 // mutex (`tag` names the program; its name stays short however deep the folder is) is taken
-// and held until the process ends. One that exists but cannot be opened belongs to an instance
+// and held until the process ends or lets it go. One that exists but cannot be opened belongs to an instance
 // running with higher rights, which runs too. A lock that cannot be taken at all (its name
 // held by another kind of object, no resources) also answers true: a failing lock must never
 // let a second copy run.
 bool AnotherInstanceRunning(const std::wstring& tag, InstanceScope scope = InstanceScope::ThisProgramFile);
+// Lets go of the mutex that AnotherInstanceRunning took, if any.
+void ReleaseInstanceLock();
+
+// True when the process token is elevated (full administrator rights). A system that cannot
+// tell (one without user account control) counts as elevated: nothing would be gained there by
+// asking again.
+bool ProcessElevated();
+// Starts the program with administrator rights: the shell's "runas" verb, which shows the
+// consent prompt. `arguments` is passed as the command-line text after the program name; the
+// current folder stays the same. False when it did not start (declined, or failed).
+bool StartElevated(const std::wstring& program, const std::string& arguments);
 
 }  // namespace qor::win32

@@ -5,6 +5,7 @@
 
 #include "core/process_rules.h"
 #include "core/wildcard.h"
+#include "platform/win32/scoped.h"
 
 namespace qor {
 namespace {
@@ -378,6 +379,35 @@ TEST_F(FirstStart, PlantedSystemProgramsNeverRun) {
     }, std::chrono::seconds(30))) << "reg did not write the association";
     EXPECT_EQ(test::PlantedProgramsThatRan(app_), std::vector<std::string>());
     EXPECT_EQ(test::PlantedProgramsThatRan(current.path()), std::vector<std::string>());
+}
+
+// Test builds started with QOR_TEST_NOT_ELEVATED count as starts without administrator rights,
+// as on Windows without user account control, where "runas" elevates nothing. Finding the folder
+// unconfigured, the launcher starts itself again through "runas" with its own arguments and
+// ends; the copy takes the lock, does not restart again, configures and opens the account set.
+TEST_F(FirstStart, WithoutRightsItStartsItselfAgainOnceWithItsArguments) {
+    HostStandIn host;
+    DeleteFileW(Wide(Sys("pcinf.txt")).c_str());
+    SetEnvironmentVariableW(L"QOR_TEST_NOT_ELEVATED", L"1");
+    Launch first;
+    Start(first, "\"D:\\账套 2026\\二〇二六.qorb\"");
+    SetEnvironmentVariableW(L"QOR_TEST_NOT_ELEVATED", nullptr);
+    ASSERT_TRUE(first.Wait(30000));
+    EXPECT_EQ(ReadReport()["End"], "6");
+
+    HWND notice = uidriver::WaitForWindow("配置QOR运行环境>>", 0, 30000);
+    ASSERT_NE(notice, nullptr) << "the copy did not reach the configuration";
+    DWORD copyId = 0;
+    GetWindowThreadProcessId(notice, &copyId);
+    win32::KernelHandle copy(OpenProcess(SYNCHRONIZE, FALSE, copyId));
+    EXPECT_NE(copyId, first.pi.dwProcessId);
+    EXPECT_TRUE(uidriver::ClickButtonByText(notice, "我知道了"));
+    ASSERT_EQ(WaitForSingleObject(copy.get(), 60000), WAIT_OBJECT_0);
+    auto state = ReadReport();
+    EXPECT_EQ(state["End"], "5");
+    EXPECT_EQ(state["CommandText"], "D:\\账套 2026\\二〇二六.qorb");
+    EXPECT_EQ(state["AccountFile"], "二〇二六.qorb");
+    EXPECT_EQ(ReadBytes(Sys("pcinf.txt")), app_ + "\\" + MachineDiskIdentity() + "\r\n");
 }
 
 }  // namespace

@@ -23,6 +23,9 @@ class RecordingShell : public LauncherShell {
 public:
     std::vector<std::string> events;
     bool AnotherInstanceRunning() override { return false; }
+    void ReleaseInstanceLock() override {}
+    bool ProcessElevated() override { return true; }
+    bool RestartElevated(const std::string&) override { return false; }
     std::string ProgramFolder() override { return kApp; }
     std::string CommandArguments() override { return {}; }
     FileVersionParts ProgramVersion() override { return {}; }
@@ -353,7 +356,8 @@ TEST_F(Stages, Excel2010SecondCreationFailingIsNotReported) {
     for (const std::string& e : shell.events) EXPECT_EQ(e.find("message"), std::string::npos) << e;
 }
 
-// The click-to-run copy runs end to end; MSI installs and an unreadable Path are left alone.
+// MSI installs, an unreadable Path and other versions are left alone; click-to-run Excel 2016
+// gets the newer shipped control in its own folder, the old one kept as a backup.
 TEST_F(Stages, ControlsAreCopiedOnlyForClickToRunExcel) {
     const std::string c2r = "c:\\program files\\microsoft office\\root\\VFS\\SystemX86\\";
     files.AddFolder(c2r);
@@ -363,7 +367,15 @@ TEST_F(Stages, ControlsAreCopiedOnlyForClickToRunExcel) {
     host.path = "C:\\Program Files\\Microsoft Office\\root\\Office16";
     host.pathReadable = false;
     EXPECT_TRUE(LaunchSpreadsheet(platform, state));
+    host.pathReadable = true;
+    host.version = "15.0";
+    EXPECT_TRUE(LaunchSpreadsheet(platform, state));
     EXPECT_TRUE(files.copies.empty());
+
+    host.version = "16.0";
+    EXPECT_TRUE(LaunchSpreadsheet(platform, state));
+    EXPECT_EQ(files.files[c2r + "MSCOMCTL.OCX"], "v6");
+    EXPECT_EQ(files.files[c2r + "MSCOMCTL.OCX.bak"], "v5");
 }
 
 TEST_F(Stages, UnforeseenFailureCountsAsTheStepFailing) {

@@ -21,12 +21,22 @@ const char* const kSecurityQuery = "SELECT * FROM Win32_Process WHERE Name LIKE 
 class FakeShell : public LauncherShell {
 public:
     bool otherInstance = false;
+    bool startedMeanwhile = false;  // the answer when the lock is taken again
+    bool elevated = true;
+    bool restartStarts = true;
+    int lockTakes = 0;
     std::string folder = kApp;
     std::string arguments;
     FileVersionParts version{6, 1, 0, 6};
     std::vector<std::string> events;
 
-    bool AnotherInstanceRunning() override { return otherInstance; }
+    bool AnotherInstanceRunning() override { return ++lockTakes == 1 ? otherInstance : startedMeanwhile; }
+    void ReleaseInstanceLock() override { events.push_back("release lock"); }
+    bool ProcessElevated() override { return elevated; }
+    bool RestartElevated(const std::string& arguments) override {
+        events.push_back("restart elevated " + arguments);
+        return restartStarts;
+    }
     std::string ProgramFolder() override { return folder; }
     std::string CommandArguments() override { return arguments; }
     FileVersionParts ProgramVersion() override { return version; }
@@ -241,6 +251,41 @@ TEST_F(Startup, StageOutcomesEndOrBranchTheSequence) {
     EXPECT_EQ(Run(), LauncherEnd::SpreadsheetRefused);
     EXPECT_TRUE(Shown("configure"));
     EXPECT_FALSE(Shown("release"));
+}
+
+// A start without administrator rights asks for them only when the machine is to be configured,
+// and then before any window; the elevated start (every start under Wine) never asks.
+TEST_F(Startup, ConfigurationWithoutRightsStartsItselfAgainElevated) {
+    struct Case {
+        bool elevated, markerMatches, restartStarts, startedMeanwhile;
+        LauncherEnd end;
+        std::vector<std::string> firstEvents;  // up to the splash, or all when it ends earlier
+        bool configures;
+    };
+    const std::string restart = "restart elevated \"D:\\Books\\a b.qorb\"";
+    const std::string refused = std::string("message 提示 info: ") + kAlreadyRunningMessage;
+    const Case cases[] = {
+        {true, false, true, false, LauncherEnd::Finished, {"splash 6.01"}, true},
+        {false, true, true, false, LauncherEnd::Finished, {"marker", "splash 6.01"}, false},
+        {false, false, true, false, LauncherEnd::RestartedElevated, {"marker", "release lock", restart}, false},
+        // Declined: the marker is not asked again and the configuration runs without the rights.
+        {false, false, false, false, LauncherEnd::Finished, {"marker", "release lock", restart, "splash 6.01"}, true},
+        {false, false, false, true, LauncherEnd::AlreadyRunning, {"marker", "release lock", restart, refused}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.elevated << c.markerMatches << c.restartStarts << c.startedMeanwhile);
+        shell.events.clear();
+        shell.lockTakes = 0;
+        shell.arguments = "\"D:\\Books\\a b.qorb\"";
+        shell.elevated = c.elevated, shell.restartStarts = c.restartStarts, shell.startedMeanwhile = c.startedMeanwhile;
+        stages.markerMatches = c.markerMatches;
+        EXPECT_EQ(Run(), c.end);
+        auto splash = std::find(shell.events.begin(), shell.events.end(), "splash 6.01");
+        EXPECT_EQ(std::vector<std::string>(shell.events.begin(), splash + (splash != shell.events.end())), c.firstEvents);
+        EXPECT_EQ(std::count(shell.events.begin(), shell.events.end(), "marker"), 1) << "asked once";
+        EXPECT_EQ(Shown("configure"), c.configures);
+        EXPECT_EQ(shell.lockTakes, c.restartStarts || c.markerMatches || c.elevated ? 1 : 2);
+    }
 }
 
 }  // namespace

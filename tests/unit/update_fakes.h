@@ -171,6 +171,9 @@ class FakeLauncherShell : public LauncherShell {
 public:
     int pumps = 0;
     bool AnotherInstanceRunning() override { return false; }
+    void ReleaseInstanceLock() override {}
+    bool ProcessElevated() override { return true; }
+    bool RestartElevated(const std::string&) override { return false; }
     std::string ProgramFolder() override { return "C:\\QOR"; }
     std::string CommandArguments() override { return ""; }
     FileVersionParts ProgramVersion() override { return {}; }

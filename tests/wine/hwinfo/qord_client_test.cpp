@@ -11,6 +11,7 @@
 
 #include "hwinfo/qord_interfaces.h"
 #include "platform/win32/scoped.h"
+#include "tests/wine/wine_test_support.h"
 
 namespace {
 
@@ -163,6 +164,9 @@ bool DriveOpens(int drive) {
     CloseHandle(handle);
     return true;
 }
+
+// A numbered error as automation clients receive it: the number in the control facility.
+HRESULT ControlError(int number) { return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, number); }
 
 HRESULT CanUnloadNow() {
     HMODULE module = GetModuleHandleW(DllPath().c_str());
@@ -497,8 +501,8 @@ TEST_F(QordClient, Pcinf1PropertiesAndTheIllegalDriveNumberError) {
         Call call;
         Invoke(object, L"CurrentDrive", DISPATCH_PROPERTYPUT, {Long(illegal)}, call);
         ASSERT_EQ(call.hr, DISP_E_EXCEPTION);
-        EXPECT_EQ(call.exception.wCode, 10000);
-        EXPECT_EQ(call.exception.scode, 0);
+        EXPECT_EQ(call.exception.wCode, 0);
+        EXPECT_EQ(call.exception.scode, ControlError(10000));
         EXPECT_EQ(call.Description(), "Illegal Drive Number");
         EXPECT_EQ(Narrow(call.exception.bstrSource), "QORd.PCINF1");
     }
@@ -526,8 +530,8 @@ TEST_F(QordClient, Pcinf1GetHdID1RaisesErrorOnCreateFileForDrivesThatDoNotOpen) 
         } else {
             ++unopened;
             ASSERT_EQ(call.hr, DISP_E_EXCEPTION);
-            EXPECT_EQ(call.exception.wCode, 10003);
-            EXPECT_EQ(call.exception.scode, 0);
+            EXPECT_EQ(call.exception.wCode, 0);
+            EXPECT_EQ(call.exception.scode, ControlError(10003));
             EXPECT_EQ(call.Description(), "Error on CreateFile");
             EXPECT_EQ(Narrow(call.exception.bstrSource), "QORd.PCINF1");
         }
@@ -540,7 +544,7 @@ TEST_F(QordClient, VtableCallersSeeTheErrorThroughHresultAndErrorInfo) {
     ASSERT_EQ(CoCreateInstance(CLSID_PCINF1, nullptr, CLSCTX_INPROC_SERVER, IID__PCINF1,
                                object.OutVoid()),
               S_OK);
-    EXPECT_EQ(object->put_CurrentDrive(4), MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 10000));
+    EXPECT_EQ(object->put_CurrentDrive(4), ControlError(10000));
     Ref<IErrorInfo> info;
     ASSERT_EQ(GetErrorInfo(0, reinterpret_cast<IErrorInfo**>(info.Out())), S_OK);
     BSTR description = nullptr;
@@ -568,7 +572,7 @@ TEST_F(QordClient, LauncherOrderGivesEachClassItsAnswerOrError) {
             EXPECT_EQ(call.Text(), "") << "Wine answers no SMART request";
         } else {
             ASSERT_EQ(call.hr, DISP_E_EXCEPTION);
-            EXPECT_EQ(call.exception.wCode, 10003);
+            EXPECT_EQ(call.exception.scode, ControlError(10003));
             EXPECT_EQ(call.Description(), "Error on CreateFile");
         }
     }
@@ -762,6 +766,66 @@ TEST_F(QordClient, CanUnloadOnlyWhenNoObjectAndNoLockIsAlive) {
     factory->LockServer(FALSE);
     factory.Reset();
     EXPECT_EQ(CanUnloadNow(), S_OK);
+}
+
+// What a script reads, run by the runtime's own script host (cscript) on a file the test writes;
+// its output goes to a file. The script inherits this process's environment.
+std::string RunScript(const std::string& script) {
+    qor::test::ScratchFolder folder("qord-script");
+    const std::string source = folder / "client.vbs", output = folder / "output.txt";
+    if (!qor::test::WriteBytes(source, script)) return "<not written>";
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    qor::win32::KernelHandle out(CreateFileW(qor::win32::Wide(output).c_str(), GENERIC_WRITE,
+                                             FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(system) + L"\\cscript.exe\" //Nologo \"" +
+                           qor::win32::Wide(source) + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = out.get();
+    PROCESS_INFORMATION process = {};
+    if (!out.valid() || !CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                        nullptr, nullptr, &startup, &process)) {
+        return "<not started>";
+    }
+    qor::win32::KernelHandle thread(process.hThread), handle(process.hProcess);
+    if (WaitForSingleObject(handle.get(), 60000) != WAIT_OBJECT_0) TerminateProcess(handle.get(), 1);
+    out.Reset();
+    return qor::test::ReadBytes(output);
+}
+
+// A late-bound script client: Err.Number is the library's own number (the control-facility
+// form maps back to it), Err.Description and Err.Source its texts; the good path answers.
+TEST_F(QordClient, ScriptClientReadsTheErrorNumbersAndTheAnswers) {
+    int unopened = 1;
+    while (unopened <= 3 && DriveOpens(unopened)) ++unopened;
+    if (unopened > 3) GTEST_SKIP() << "all physical drives open in this prefix";
+    const std::string show = "WScript.Echo Err.Number & \"|\" & Err.Source & \"|\" & Err.Description\r\nErr.Clear\r\n";
+    const std::string script =
+        "On Error Resume Next\r\n"
+        "Set a = CreateObject(\"QORd.PCINF1\")\r\n"
+        "WScript.Echo a.Platform\r\n"
+        "a.CurrentDrive = 4\r\n" + show +
+        "WScript.Echo a.CurrentDrive\r\n"
+        "a.CurrentDrive = " + std::to_string(unopened) + "\r\n"
+        "x = a.GetHdID1()\r\n" + show +
+        "WScript.Echo CreateObject(\"QORd.PCINF3\").GetHdID3()\r\n" + show;
+    EXPECT_EQ(RunScript(script),
+              "WNT\r\n"
+              "10000|QORd.PCINF1|Illegal Drive Number\r\n"
+              "0\r\n"
+              "10003|QORd.PCINF1|Error on CreateFile\r\n"
+              "STANDIN-ID\r\n"
+              "0||\r\n");
+
+    // A test build reads the field this variable names: selector 3 is no field.
+    SetEnvironmentVariableW(L"QOR_TEST_IDENTIFY_FIELD", L"3");
+    const std::string illegal = RunScript("On Error Resume Next\r\n"
+                                          "x = CreateObject(\"QORd.PCINF1\").GetHdID1()\r\n" + show);
+    SetEnvironmentVariableW(L"QOR_TEST_IDENTIFY_FIELD", nullptr);
+    EXPECT_EQ(illegal, "10001|QORd.PCINF1|Illegal HD Data type\r\n");
 }
 
 }  // namespace
