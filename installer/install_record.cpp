@@ -68,8 +68,9 @@ std::string ExtractorCommand(const std::string& installPath, const std::string& 
 
 std::vector<std::string> RegistryAddCommands(const std::string& installPath, uint64_t sizeKb) {
     const std::string k = std::string("reg add ") + kUninstallKey + kProductName;
-    // Without its last "\": reg would read a "\" before the closing quote as an escaped quote.
-    const std::string location = installPath.substr(0, installPath.size() - 1);
+    // Without the "\" at its end: reg would read a "\" before the closing quote as an escaped
+    // quote.
+    const std::string location = installPath.substr(0, installPath.find_last_not_of('\\') + 1);
     return {
         k + " /v DisplayIcon /t REG_SZ /d \"" + installPath + "qor.ico\" /f",
         k + " /v DisplayName /t REG_SZ /d " + kProductName + " /f",
