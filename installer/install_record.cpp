@@ -1,10 +1,13 @@
 #include "installer/install_record.h"
 
+#include <algorithm>
+
 #include <cmath>
 
 #include "core/text.h"
 #include "core/wildcard.h"
 #include "installer/product.h"
+#include "qor/build_config.h"
 
 namespace qor::installer {
 namespace {
@@ -63,8 +66,11 @@ std::string ExtractorCommand(const std::string& installPath, const std::string& 
            "\" \"" + destination + "\"";
 }
 
-std::vector<std::string> RegistryAddCommands(const std::string& installPath) {
+std::vector<std::string> RegistryAddCommands(const std::string& installPath, uint64_t sizeKb) {
     const std::string k = std::string("reg add ") + kUninstallKey + kProductName;
+    // Without the "\" at its end: reg would read a "\" before the closing quote as an escaped
+    // quote.
+    const std::string location = installPath.substr(0, installPath.find_last_not_of('\\') + 1);
     return {
         k + " /v DisplayIcon /t REG_SZ /d \"" + installPath + "qor.ico\" /f",
         k + " /v DisplayName /t REG_SZ /d " + kProductName + " /f",
@@ -72,6 +78,11 @@ std::vector<std::string> RegistryAddCommands(const std::string& installPath) {
         k + " /v Publisher /t REG_SZ /d " + kPublisher + " /f",
         // The data is the quoted path and the switch; reg reads \" as a quote inside the data.
         k + " /v UninstallString /t REG_SZ /d \"\\\"" + installPath + kSetupName + "\\\" /u\" /f",
+        k + " /v InstallLocation /t REG_SZ /d \"" + location + "\" /f",
+        k + " /v EstimatedSize /t REG_DWORD /d " + std::to_string(std::min<uint64_t>(sizeKb, 0xFFFFFFFFu)) + " /f",
+        k + " /v QuietUninstallString /t REG_SZ /d \"\\\"" + installPath + kSetupName + "\\\" /u /S\" /f",
+        k + " /v URLInfoAbout /t REG_SZ /d http://" + QOR_VENDOR_WEB + " /f",
+        k + " /v NoModify /t REG_DWORD /d 1 /f",
     };
 }
 

@@ -3,6 +3,7 @@
 // the rules that keep an uninstall inside the install folder. Portable.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -29,8 +30,10 @@ std::string BuildUninstallRecord(const std::string& scratchListing, const std::s
 // backslash after I is kept).
 std::string ExtractorCommand(const std::string& installPath, const std::string& destination);
 
-// The five "reg add" commands of the Uninstall entry, in order.
-std::vector<std::string> RegistryAddCommands(const std::string& installPath);
+// The "reg add" commands of the Uninstall entry, in order: the five the programs list shows
+// and starts the uninstaller by, then where it is, how large (`sizeKb`), its quiet uninstall,
+// the vendor's address and that it has no change option.
+std::vector<std::string> RegistryAddCommands(const std::string& installPath, uint64_t sizeKb);
 // The two "reg delete" commands.
 std::vector<std::string> RegistryDeleteCommands();
 // The delayed removal of the uninstaller and of the (then empty) install folder.

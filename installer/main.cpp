@@ -2,9 +2,14 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <memory>
+#include <string>
+
 
 #include "installer/forms/forms.h"
 #include "installer/product.h"
+#include "installer/setup_command.h"
+#include "installer/silent.h"
 #include "platform/win32/desktop_shell_win32.h"
 #include "platform/win32/file_store_win32.h"
 #include "platform/win32/management_win32.h"
@@ -23,11 +28,26 @@ using namespace qor::installer;
 // Refuses a second instance, chooses the mode by the command line, sets InstallPath and shows
 // the mode's window; the windows then drive the program.
 void Main() {
+    const SetupCommand command = ParseSetupCommand(win32::CommandArguments(false));
+    static win32::Win32FileStore files;
+    static std::unique_ptr<ActionLog> log;
+    if (!command.logFile.empty()) log = std::make_unique<ActionLog>(files, command.logFile);
+    auto end = [](int code) {
+        if (log) log->Write("exit code: " + std::to_string(code));
+        ExitProcess(static_cast<UINT>(code));
+    };
+    if (!command.valid) {
+        // A deployment tool's mistake is answered with a code, never a window nobody sees.
+        if (!command.silent)
+            forms::ShowMessageBox(nullptr, kBadArgumentsText, kErrorTitle, MessageKind::Critical);
+        end(kExitBadArguments);
+    }
     // One lock for every copy: a downloaded installer and the installed uninstaller must never
     // work on one folder at the same time.
     if (win32::AnotherInstanceRunning(L"setup", win32::InstanceScope::EveryCopy)) {
-        forms::ShowMessageBox(nullptr, kAlreadyRunningText, kInfoTitle, MessageKind::Information);
-        ExitProcess(0);
+        if (log) log->Write(MessageLogLine(kAlreadyRunningText, kInfoTitle, Answer::Ok));
+        if (!command.silent) forms::ShowMessageBox(nullptr, kAlreadyRunningText, kInfoTitle, MessageKind::Information);
+        end(kExitAlreadyRunning);
     }
 
     const std::wstring module = win32::ModulePath();
@@ -36,20 +56,22 @@ void Main() {
     std::wstring file = module.substr(sep + 1);
     if (file.size() > 4 && _wcsicmp(file.c_str() + file.size() - 4, L".exe") == 0) file.resize(file.size() - 4);
 
-    static win32::Win32FileStore files;
     static win32::Win32SystemQueries system;
     static win32::Win32ManagementService wmi;
     static win32::Win32ProgramRunner runner;
     static win32::Win32ShellLinks shell;
     static win32::Win32DesktopShell desktop;
-    static InstallerPlatform platform{files, system, wmi, runner, shell, desktop, folder, win32::Narrow(file)};
+    static InstallerPlatform platform{files, system, wmi, runner, shell, desktop, folder, win32::Narrow(file), log.get()};
     forms::TheProgram().platform = &platform;
 
-    if (win32::CommandArguments(false) == "/u") {
+    const std::string defaultPath = std::string(kDefaultDrive) + kProductName + "\\";
+    if (command.silent && command.uninstall) end(RunSilentUninstall(platform, folder + "\\"));
+    if (command.silent) end(RunSilentInstall(platform, SilentInstallPath(command, defaultPath)));
+    if (command.uninstall) {
         forms::InstallPath() = folder + "\\";
         forms::ShowUninstallWindow();
     } else {
-        forms::InstallPath() = std::string(kDefaultDrive) + kProductName + "\\";
+        forms::InstallPath() = command.folder.empty() ? defaultPath : SilentInstallPath(command, defaultPath);
         forms::LoadWizard();
         forms::ShowWizard();
     }

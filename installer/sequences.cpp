@@ -12,6 +12,8 @@ namespace qor::installer {
 const char* const kAlreadyRunningText = "QOR安装程序已经运行！";
 const char* const kCancelInstallQuestion = "确定要放弃安装吗？";
 const char* const kFolderNotInCodePageText = "安装路径中含有当前系统语言不支持的字符！\r\n请重新选择安装路径。";
+const char* const kBadArgumentsText =
+    "命令行参数不正确！\r\n用法：QOR_SETUP.exe [/S] [/u] [/LOG=日志文件] [/D=安装路径]";
 
 std::string InstallIntroText() {
     return std::string("本程序将为您安装") + "\r\n" + kProductName + "\r\n\r\n" + "版本：" + kVersionText;
@@ -54,20 +56,35 @@ bool Exists(FileStore& files, const std::string& path) {
     return files.FileExists(path) || files.FolderExists(path);
 }
 
-void CreateDesktopShortcut(ShellLinks& shell, const std::string& target, const std::string& name) {
-    const std::string desktop = shell.SpecialFolder("Desktop");
-    if (desktop.empty()) return;
-    shell.CreateShortcut(desktop + "\\" + name + ".lnk", target, "");
+// A shortcut, logged when it was made.
+bool MakeShortcut(InstallerPlatform& platform, const std::string& path, const std::string& target,
+                  const std::string& arguments) {
+    if (!platform.shell.CreateShortcut(path, target, arguments)) return false;
+    LogAction(platform, "shortcut: " + path);
+    return true;
 }
 
-void CreateMenuShortcuts(ShellLinks& shell, FileStore& files, const std::string& appTarget,
-                         const std::string& uninstallTarget, const std::string& name) {
-    const std::string programs = shell.SpecialFolder("AllUsersPrograms");
+void CreateDesktopShortcut(InstallerPlatform& platform, const std::string& target, const std::string& name) {
+    const std::string desktop = platform.shell.SpecialFolder("Desktop");
+    if (desktop.empty()) return;
+    MakeShortcut(platform, desktop + "\\" + name + ".lnk", target, "");
+}
+
+void CreateMenuShortcuts(InstallerPlatform& platform, const std::string& appTarget, const std::string& uninstallTarget,
+                         const std::string& name) {
+    const std::string programs = platform.shell.SpecialFolder("AllUsersPrograms");
     if (programs.empty()) return;
     const std::string p = programs + "\\" + name + "\\";
-    if (!files.FolderExists(p)) files.CreateFolder(p.substr(0, p.size() - 1));
-    if (!shell.CreateShortcut(p + name + ".lnk", appTarget, "")) return;
-    shell.CreateShortcut(p + "卸载 " + name + ".lnk", uninstallTarget, "/u");
+    if (!platform.files.FolderExists(p)) platform.files.CreateFolder(p.substr(0, p.size() - 1));
+    if (!MakeShortcut(platform, p + name + ".lnk", appTarget, "")) return;
+    MakeShortcut(platform, p + "卸载 " + name + ".lnk", uninstallTarget, "/u");
+}
+
+// Removes a file and logs it; false when it is still there.
+bool RemoveLogged(InstallerPlatform& platform, const std::string& path) {
+    const bool removed = platform.files.RemoveFile(path);
+    if (removed) LogAction(platform, "removed: " + path);
+    return removed;
 }
 
 }  // namespace
@@ -95,12 +112,12 @@ InstallOutcome RunInstall(InstallerPlatform& platform, WizardView& view, const s
         return InstallOutcome::FolderRefused;
     }
     // 11. The install error: the folder page is made ready for another attempt.
-    auto failed = [&view] {
+    auto failed = [&view](InstallOutcome cause) {
         view.ShowMessage(std::string("安装过程发生错误！") + "\r\n" + "请重试！", kErrorTitle, MessageKind::Critical);
         view.HideProgress();
         view.EnableFolderAndStart(true);
         view.EnableCancel(true);
-        return InstallOutcome::Failed;
+        return cause;
     };
     // 3. The folder, one level; a missing parent makes the copy fail below.
     if (!files.FolderExists(installPath)) files.CreateFolder(installPath.substr(0, installPath.size() - 1));
@@ -108,15 +125,20 @@ InstallOutcome RunInstall(InstallerPlatform& platform, WizardView& view, const s
     // error; any other failure would leave an older copy there to take the payload from.
     const std::string self = platform.programFolder + "\\" + platform.programBaseName + ".exe";
     if (!files.CopyFileTo(self, installPath + kSetupName) && !SamePath(self, installPath + kSetupName))
-        return failed();
-    bool error = false;
+        return failed(InstallOutcome::FolderNotWritable);
+    // The first cause of a failure so far; Installed while there is none.
+    InstallOutcome error = InstallOutcome::Installed;
+    auto fail = [&error](InstallOutcome cause) {
+        if (error == InstallOutcome::Installed) error = cause;
+    };
 
     // 5.
     view.ShowStatus("正在释放文件...");
     view.ShowProgress(0, 1);
     view.EnableFolderAndStart(false);
     // 6. The payload out of the copy.
-    if (!package::ExtractPayload(files, installPath, kSetupName, kExtractorName, kArchiveName)) error = true;
+    if (!package::ExtractPayload(files, installPath, kSetupName, kExtractorName, kArchiveName))
+        fail(InstallOutcome::BadPackage);
     // 7.
     view.ShowProgress(1, 2);
     view.ShowStatus("正在安装(请不要关闭本窗口)...");
@@ -126,35 +148,44 @@ InstallOutcome RunInstall(InstallerPlatform& platform, WizardView& view, const s
     for (int n = 1; Exists(files, installPath + scratchName) && n < 100000; ++n)
         scratchName = kScratchName + std::to_string(n);
     const std::string scratch = installPath + scratchName + "\\";
-    if (!files.CreateFolder(installPath + scratchName)) error = true;
+    if (!files.CreateFolder(installPath + scratchName)) fail(InstallOutcome::FolderNotWritable);
     // 9. The extractor into the scratch folder, hidden, awaited. Into a fresh folder a sound
     // archive extracts without a fatal error (exit code 2 and above; 1 is a warning) and leaves
     // something there.
     uint32_t exitCode = 0;
     if (!RunExtractor(platform, view, installPath, scratch, &exitCode) || exitCode >= 2 || IsEmptyFolder(files, scratch))
-        error = true;
+        fail(InstallOutcome::ExtractionFailed);
     // Nothing is extracted into the install folder after a failure.
-    if (error) return failed();
+    if (error != InstallOutcome::Installed) return failed(error);
     // 10. The extractor into the install folder. Its exit code is not read: the archive carries
     // the extractor itself, which cannot overwrite its own running image and reports that as an
     // error on every sound install.
-    if (!RunExtractor(platform, view, installPath, installPath, nullptr)) return failed();
+    if (!RunExtractor(platform, view, installPath, installPath, nullptr)) return failed(InstallOutcome::ExtractionFailed);
     // 12. The record, from the scratch listing; an install without one could not be uninstalled.
     std::string listing;
     ListTree(files, [&view] { view.PumpEvents(); }, scratch, "*", listing);
+    uint64_t bytes = 0;
+    for (const std::string& line : SplitLines(listing)) {
+        if (EndsWith(line, "\\")) continue;
+        const std::string installed = installPath + line.substr(scratch.size());
+        bytes += files.FileSize(line);
+        LogAction(platform, "extracted: " + installed);
+    }
     if (!files.WriteText(installPath + kRecordName, BuildUninstallRecord(listing, scratchName, installPath), false))
-        return failed();
+        return failed(InstallOutcome::RecordNotWritten);
     // 13. The scratch folder goes.
     DeleteTree(files, installPath + scratchName);
     // 14. The entry in the list of installed programs.
-    for (const std::string& command : RegistryAddCommands(installPath))
+    for (const std::string& command : RegistryAddCommands(installPath, (bytes + 1023) / 1024)) {
+        LogAction(platform, "run: " + command);
         platform.runner.Start(command, WindowStyle::Hidden);
+    }
     // 15.
     view.ShowStatus("安装完成！");
     view.ShowProgress(1, 1);
     // 16. Shortcuts.
-    CreateDesktopShortcut(platform.shell, installPath + "QOR.exe", kProductName);
-    CreateMenuShortcuts(platform.shell, files, installPath + "QOR.exe", installPath + kSetupName, kProductName);
+    CreateDesktopShortcut(platform, installPath + "QOR.exe", kProductName);
+    CreateMenuShortcuts(platform, installPath + "QOR.exe", installPath + kSetupName, kProductName);
     // 17.
     view.ShowFinishPage(std::string(kProductName) + "  已经成功的安装到您的计算机。",
                         std::string("运行  ") + kProductName);
@@ -214,12 +245,13 @@ UninstallOutcome RunUninstall(InstallerPlatform& platform, UninstallView& view, 
         // (a junction or symbolic link inside it), is never acted on.
         if (!IsInsideInstallFolder(item, installPath) || LeadsThroughLink(files, item, installPath)) continue;
         if (EndsWith(item, "\\")) {
-            if (files.FolderExists(item)) files.RemoveFolder(item.substr(0, item.size() - 1));
+            if (files.FolderExists(item) && files.RemoveFolder(item.substr(0, item.size() - 1)))
+                LogAction(platform, "removed: " + item);
             continue;
         }
         if (WildcardMatch(item, "*\\uninstall.inf") || WildcardMatch(item, "*\\QOR_SETUP.exe")) continue;
         if (!files.NormalFileExists(item)) continue;
-        files.RemoveFile(item);
+        RemoveLogged(platform, item);
         if (files.NormalFileExists(item) &&
             view.ShowMessage("不能删除文件：\r\n" + item + "\r\n" + "该文件可能正被某些应用程序占用。" + "\r\n\r\n" +
                                  "是否忽略并继续卸载？",
@@ -229,28 +261,47 @@ UninstallOutcome RunUninstall(InstallerPlatform& platform, UninstallView& view, 
             return UninstallOutcome::Abandoned;
         }
     }
-    for (const std::string& command : RegistryDeleteCommands()) platform.runner.Start(command, WindowStyle::Hidden);
+    for (const std::string& command : RegistryDeleteCommands()) {
+        LogAction(platform, "run: " + command);
+        platform.runner.Start(command, WindowStyle::Hidden);
+    }
 
     const std::string desktop = platform.shell.SpecialFolder("Desktop");
     if (!desktop.empty() && files.FileExists(desktop + "\\" + kProductName + ".lnk"))
-        files.RemoveFile(desktop + "\\" + kProductName + ".lnk");
+        RemoveLogged(platform, desktop + "\\" + kProductName + ".lnk");
     const std::string programs = platform.shell.SpecialFolder("AllUsersPrograms");
     if (!programs.empty()) {
         const std::string p = programs + "\\" + kProductName;
         if (files.FolderExists(p + "\\")) {
             for (const FileStore::Entry& e : files.ListEntries(p))
-                if (!e.folder && !e.hidden && !e.system) files.RemoveFile(p + "\\" + e.name);
-            files.RemoveFolder(p);
+                if (!e.folder && !e.hidden && !e.system) RemoveLogged(platform, p + "\\" + e.name);
+            if (files.RemoveFolder(p)) LogAction(platform, "removed: " + p + "\\");
         }
     }
     view.ShowStatus("卸载完成！");
     view.ShowProgress(1, 1);
-    files.RemoveFile(record);
+    RemoveLogged(platform, record);
     view.ShowMessage(std::string(kProductName) + " 已经成功的从您的计算机中移除。", kInfoTitle,
                      MessageKind::Information);
-    for (const std::string& command : SelfRemovalCommands(installPath, platform.programBaseName))
+    for (const std::string& command : SelfRemovalCommands(installPath, platform.programBaseName)) {
+        LogAction(platform, "run: " + command);
         platform.runner.Start(command, WindowStyle::Hidden);
+    }
     return UninstallOutcome::Removed;
+}
+
+void ActionLog::Write(const std::string& line) {
+    // One line per action: a multi-line text is folded onto it.
+    files_.WriteBytes(path_, ReplaceAll(ReplaceAll(line, "\r\n", " / "), "\n", " / ") + "\r\n", true);
+}
+
+void LogAction(InstallerPlatform& platform, const std::string& line) {
+    if (platform.log) platform.log->Write(line);
+}
+
+std::string MessageLogLine(const std::string& text, const std::string& title, Answer answer) {
+    const char* names[] = {"OK", "Cancel", "Yes", "No"};
+    return "message [" + title + "] " + text + " -> " + names[static_cast<int>(answer)];
 }
 
 }  // namespace qor::installer

@@ -23,6 +23,17 @@ enum class MessageKind {
 enum class Answer { Ok, Cancel, Yes, No };
 
 // The outside world of both sequences.
+// The log of a run (/LOG=): one line per action, UTF-8, appended as it happens.
+class ActionLog {
+public:
+    ActionLog(FileStore& files, std::string path) : files_(files), path_(std::move(path)) {}
+    void Write(const std::string& line);
+
+private:
+    FileStore& files_;
+    std::string path_;
+};
+
 struct InstallerPlatform {
     FileStore& files;
     SystemQueries& system;
@@ -33,7 +44,13 @@ struct InstallerPlatform {
     // The running program: its folder (without a trailing "\") and its file name without ".exe".
     std::string programFolder;
     std::string programBaseName;
+    ActionLog* log = nullptr;  // null: the run keeps no log
 };
+
+// One line into the run's log, when it keeps one.
+void LogAction(InstallerPlatform& platform, const std::string& line);
+// A message and its answer as the log shows them.
+std::string MessageLogLine(const std::string& text, const std::string& title, Answer answer);
 
 // What the install sequence does to the wizard's folder page and finish page.
 class WizardView {
@@ -58,7 +75,11 @@ enum class InstallOutcome {
     ExcelRunning,  // message shown; nothing touched
     DriveMissing,  // message shown; nothing touched
     FolderRefused, // the folder's path cannot be written in the ANSI code page; nothing touched
-    Failed,        // the install error; the folder page is ready for another attempt
+    // The install error; the folder page is ready for another attempt. By its cause:
+    FolderNotWritable,  // the folder or the installer's copy in it could not be made
+    BadPackage,         // the installer's records are missing or damaged
+    ExtractionFailed,   // the extractor could not run, failed, or extracted nothing
+    RecordNotWritten,   // uninstall.inf could not be written
     Installed,     // on the finish page
 };
 
@@ -101,5 +122,6 @@ std::string InstallIntroText();  // `Lt`
 extern const char* const kAlreadyRunningText;
 extern const char* const kCancelInstallQuestion;
 extern const char* const kFolderNotInCodePageText;
+extern const char* const kBadArgumentsText;
 
 }  // namespace qor::installer

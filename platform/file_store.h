@@ -2,6 +2,7 @@
 // folder listings and renames. Paths are UTF-8 text with "\" separators.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,11 @@ public:
     // Writes the bytes as they are (no code page), replacing the file's content or appending to
     // it; the file is created when missing. False when it cannot be written.
     virtual bool WriteBytes(const std::string& path, const std::string& bytes, bool append) = 0;
+    // The size of a plain file in bytes; 0 when it cannot be read.
+    virtual uint64_t FileSize(const std::string& path) {
+        (void)path;
+        return 0;
+    }
 
     // One entry of a folder listing.
     struct Entry {

@@ -73,6 +73,12 @@ for d in "$WINEPREFIX"/drive_c/users/*/*; do
   if [ -L "$d" ]; then rm -f "$d"; mkdir -p "$d"; fi
 done
 
+# A second drive D:, empty at every start: the installer's default folder and deployment paths
+# are on it.
+rm -rf "$dir/drive_d"
+mkdir -p "$dir/drive_d"
+ln -sfn "$dir/drive_d" "$WINEPREFIX/dosdevices/d:"
+
 # Chinese fonts for readable windows.
 for f in 宋体 SimSun NSimSun 新宋体 微软雅黑 "Microsoft YaHei"; do
   "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$f" /t REG_SZ /d "WenQuanYi Zen Hei" /f \

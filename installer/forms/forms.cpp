@@ -375,12 +375,15 @@ Answer ShowMessageBox(HWND owner, const std::string& text, const std::string& ti
         case MessageKind::OkCancel: flags = MB_OKCANCEL; break;
         case MessageKind::YesNo: flags = MB_YESNO; break;
     }
+    Answer answer = Answer::Ok;
     switch (MessageBoxW(owner, Wide(text).c_str(), Wide(title).c_str(), flags)) {
-        case IDCANCEL: return Answer::Cancel;
-        case IDYES: return Answer::Yes;
-        case IDNO: return Answer::No;
-        default: return Answer::Ok;
+        case IDCANCEL: answer = Answer::Cancel; break;
+        case IDYES: answer = Answer::Yes; break;
+        case IDNO: answer = Answer::No; break;
+        default: break;
     }
+    if (TheProgram().platform) LogAction(*TheProgram().platform, MessageLogLine(text, title, answer));
+    return answer;
 }
 
 HWND LoadWizard() {

@@ -38,6 +38,14 @@ bool Win32FileStore::WriteText(const std::string& path, const std::string& text,
     return WriteBytes(path, Utf8ToAnsi(text), append);
 }
 
+uint64_t Win32FileStore::FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 bool Win32FileStore::WriteBytes(const std::string& path, const std::string& bytes, bool append) {
     HANDLE h = CreateFileW(Wide(path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
                            FILE_SHARE_READ, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,

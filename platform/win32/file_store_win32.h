@@ -16,6 +16,7 @@ public:
     bool NormalFileExists(const std::string& path) override;
     bool RemoveFile(const std::string& path) override;
     bool WriteBytes(const std::string& path, const std::string& bytes, bool append) override;
+    uint64_t FileSize(const std::string& path) override;
     std::vector<Entry> ListEntries(const std::string& folder) override;
     bool CreateFolder(const std::string& path) override;
     bool RemoveFolder(const std::string& path) override;

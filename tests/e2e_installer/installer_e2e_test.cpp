@@ -78,7 +78,9 @@ std::map<std::string, std::string> UninstallValues() {
         DWORD dataLength = sizeof data - 2;
         if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &dataLength) != ERROR_SUCCESS) break;
         data[dataLength] = data[dataLength + 1] = 0;
-        values[Narrow(name, nameLength)] = type == REG_SZ ? Narrow(reinterpret_cast<wchar_t*>(data)) : "?";
+        values[Narrow(name, nameLength)] = type == REG_SZ      ? Narrow(reinterpret_cast<wchar_t*>(data))
+                                           : type == REG_DWORD ? std::to_string(*reinterpret_cast<DWORD*>(data))
+                                                               : "?";
     }
     RegCloseKey(key);
     return values;
@@ -301,8 +303,9 @@ protected:
         if (kind != Package::Sound) {
             EXPECT_EQ(Answer(setup.pi.dwProcessId, "错误", IDOK), "安装过程发生错误！\r\n请重试！");
             EXPECT_TRUE(PollUntil([&] { return !Visible(fd, "正在安装(请不要关闭本窗口)..."); }));
+            // The buttons come back right after the status goes: waited for, not raced.
             for (const char* button : {"开始安装(&S)..", "更改(&B)..", "取消(&C)"})
-                EXPECT_TRUE(IsWindowEnabled(ui::FindChild(fd, button))) << button;
+                EXPECT_TRUE(PollUntil([&] { return IsWindowEnabled(ui::FindChild(fd, button)) != FALSE; })) << button;
             PostMessageW(fd, WM_CLOSE, 0, 0);
             Answer(setup.pi.dwProcessId, "提示", IDOK);
             ASSERT_TRUE(setup.Wait(10000));
@@ -315,7 +318,7 @@ protected:
         PollUntil([&] { return !ui::IsChecked(crun); });
         ui::ClickButtonByText(fd, "完成(&D)");
         ASSERT_TRUE(setup.Wait(20000));
-        PollUntil([&] { return UninstallValues().size() == 5; });
+        PollUntil([&] { return UninstallValues().size() == 10; });
     }
 
     test::ScratchFolder folder_{"qor-setup"};
@@ -419,9 +422,9 @@ TEST_F(InstallerEndToEnd, InstallsIntoTheChosenFolderRegistersAndStartsTheProgra
     for (int i = 0; i < 7; ++i) EXPECT_EQ(lines[7 + i], Gbk(I + tail[i]));
     for (const std::string& line : lines) EXPECT_EQ(line.find('\n'), std::string::npos);
 
-    // What the installer started: the extractor twice (hidden, awaited), the five registry commands.
+    // What the installer started: the extractor twice (hidden, awaited), the ten registry commands.
     const std::vector<std::string> started = StartedPrograms();
-    ASSERT_EQ(started.size(), 7u);
+    ASSERT_EQ(started.size(), 12u);
     EXPECT_EQ(started[0], "\"" + I + "\\UnRAR.exe\" x -o+ \"" + I + "\\QOR_SETUP.rar\" \"" + I + "QOR_SETUP_TEMP\\\"");
     EXPECT_EQ(started[1], "\"" + I + "\\UnRAR.exe\" x -o+ \"" + I + "\\QOR_SETUP.rar\" \"" + I + "\"");
     const std::string k = "reg add HKEY_LOCAL_MACHINE\\" + std::string(kUninstallKey);
@@ -431,12 +434,19 @@ TEST_F(InstallerEndToEnd, InstallsIntoTheChosenFolderRegistersAndStartsTheProgra
     EXPECT_EQ(started[5], k + " /v Publisher /t REG_SZ /d QORsoft /f");
     EXPECT_EQ(started[6], k + " /v UninstallString /t REG_SZ /d \"\\\"" + I + "QOR_SETUP.exe\\\" /u\" /f");
 
-    ASSERT_TRUE(PollUntil([&] { return UninstallValues().size() == 5; }));
-    EXPECT_EQ(UninstallValues(), (std::map<std::string, std::string>{{"DisplayIcon", I + "qor.ico"},
-                                                                      {"DisplayName", kProduct},
-                                                                      {"DisplayVersion", "6.01"},
-                                                                      {"Publisher", "QORsoft"},
-                                                                      {"UninstallString", "\"" + I + "QOR_SETUP.exe\" /u"}}));
+    ASSERT_TRUE(PollUntil([&] { return UninstallValues().size() == 10; }));
+    std::map<std::string, std::string> values = UninstallValues();
+    EXPECT_GT(std::stoul(values["EstimatedSize"]), 0u);
+    values.erase("EstimatedSize");
+    EXPECT_EQ(values, (std::map<std::string, std::string>{{"DisplayIcon", I + "qor.ico"},
+                                                          {"DisplayName", kProduct},
+                                                          {"DisplayVersion", "6.01"},
+                                                          {"Publisher", "QORsoft"},
+                                                          {"UninstallString", "\"" + I + "QOR_SETUP.exe\" /u"},
+                                                          {"InstallLocation", I.substr(0, I.find_last_not_of('\\') + 1)},
+                                                          {"QuietUninstallString", "\"" + I + "QOR_SETUP.exe\" /u /S"},
+                                                          {"URLInfoAbout", "http://www.qor-soft.cn"},
+                                                          {"NoModify", "1"}}));
 
     const std::string exe = ReplaceAll(I, "\\\\", "\\") + "QOR.exe";
     EXPECT_EQ(ReadShortcut(DesktopLink()), exe + "|");
@@ -558,7 +568,7 @@ TEST_F(InstallerEndToEnd, LockedFileAnsweredNoLeavesTheEntryAndTheShortcuts) {
     CloseHandle(lock);
     EXPECT_TRUE(IsFile(I + "uninstall.inf"));
     EXPECT_TRUE(IsFile(I + "qor.ico"));
-    EXPECT_EQ(UninstallValues().size(), 5u);
+    EXPECT_EQ(UninstallValues().size(), 10u);
     EXPECT_TRUE(IsFile(DesktopLink()));
     EXPECT_TRUE(IsFolder(MenuFolder()));
     ui::ClickButtonByText(fu, "取消(&C)");
@@ -585,7 +595,7 @@ TEST_F(InstallerEndToEnd, RepairReinstallsIntoTheSameFolder) {
     EXPECT_TRUE(ui::FindChild(fd, I) != nullptr);
     EXPECT_EQ(ReadBytes(I + "使用说明.txt"), "QOR演示\r\n");
     EXPECT_EQ(ReadBytes(I + "SYS\\usrinf.txt"), "kept");
-    EXPECT_TRUE(PollUntil([&] { return UninstallValues().size() == 5; }));
+    EXPECT_TRUE(PollUntil([&] { return UninstallValues().size() == 10; }));
     ui::ClickButtonByText(fd, std::string("运行  ") + kProduct);
     ui::ClickButtonByText(fd, "完成(&D)");
     EXPECT_TRUE(setup.Wait(20000));
@@ -694,7 +704,7 @@ TEST_F(InstallerEndToEnd, MissingUnreadableOrUnusableRecordRemovesNothing) {
             EXPECT_TRUE(IsFile(I + name)) << name;
         EXPECT_TRUE(IsFile(root_ + "\\outside.txt"));
         EXPECT_TRUE(StartedPrograms().empty());
-        EXPECT_EQ(UninstallValues().size(), 5u);
+        EXPECT_EQ(UninstallValues().size(), 10u);
         EXPECT_TRUE(IsFile(DesktopLink()));
         EXPECT_TRUE(IsFile(MenuFolder() + "\\卸载 " + kProduct + ".lnk"));
     }
@@ -784,6 +794,101 @@ TEST_F(InstallerEndToEnd, SecondInstanceIsRefused) {
     EXPECT_TRUE(second.Wait(10000));
     EXPECT_EQ(ui::WaitForWindow("QOR卸载", second.pi.dwProcessId, 0), nullptr);
     // Closing the wizard on its agreement page ends it without a question.
+    PostMessageW(ui::WaitForWindow("QOR安装", first.pi.dwProcessId, 1000), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(first.Wait(10000));
+}
+
+// Deployment: silent install and uninstall with exit codes and a log, and never a window.
+class SilentSetup : public InstallerEndToEnd {
+protected:
+    // Runs the command line to its end; its exit code, and whether a visible window of it was
+    // ever seen.
+    DWORD RunSilent(const std::string& exe, const std::string& arguments, bool& windowSeen) {
+        SetupRun setup;
+        Start(setup, exe, arguments);
+        windowSeen = false;
+        const DWORD pid = setup.pi.dwProcessId;
+        PollUntil([&] {
+            windowSeen = windowSeen || VisibleWindowOf(pid);
+            return setup.Wait(0);
+        }, std::chrono::seconds(90));
+        DWORD code = 999;
+        GetExitCodeProcess(setup.pi.hProcess, &code);
+        return code;
+    }
+    static bool VisibleWindowOf(DWORD pid) {
+        struct Search {
+            DWORD pid;
+            bool found;
+        } search{pid, false};
+        EnumWindows([](HWND w, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == s->pid && IsWindowVisible(w)) s->found = true;
+            return !s->found;
+        }, reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+    void TearDown() override {
+        test::RemoveTree(Wide("D:\\Some Folder"));
+        InstallerEndToEnd::TearDown();
+    }
+    const std::string kFolder = "D:\\Some Folder\\QOR";
+};
+
+TEST_F(SilentSetup, InstallsAndUninstallsWithoutAWindowKeepingTheUsersFiles) {
+    const std::string log = root_ + "\\setup.log";
+    bool window = true;
+    EXPECT_EQ(RunSilent(MakePackage(), "/S /LOG=\"" + log + "\" /D=" + kFolder, window), 0u);
+    EXPECT_FALSE(window);
+    const std::string I = kFolder + "\\";
+    for (const char* name : {"QOR.exe", "UnRAR.exe", "qor.ico", "使用说明.txt", "SYS\\setinf.txt", "uninstall.inf"})
+        EXPECT_TRUE(IsFile(I + name)) << name;
+    ASSERT_TRUE(PollUntil([&] { return UninstallValues().size() == 10; }));
+    EXPECT_EQ(UninstallValues()["QuietUninstallString"], "\"" + I + "QOR_SETUP.exe\" /u /S");
+    EXPECT_EQ(UninstallValues()["InstallLocation"], kFolder);
+    EXPECT_TRUE(IsFile(DesktopLink()));
+    EXPECT_TRUE(IsFile(MenuFolder() + "\\" + kProduct + ".lnk"));
+    EXPECT_TRUE(IsFile(MenuFolder() + "\\卸载 " + kProduct + ".lnk"));
+    const std::string lines = ReadBytes(log);
+    for (const char* name : {"QOR.exe", "UnRAR.exe", "qor.ico", "使用说明.txt", "SYS\\setinf.txt"})
+        EXPECT_NE(lines.find("extracted: " + I + name + "\r\n"), std::string::npos) << name << " in\n" << lines;
+    EXPECT_NE(lines.find("shortcut: " + DesktopLink() + "\r\n"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("exit code: 0"), std::string::npos) << lines;
+
+    // The quiet uninstall keeps what the record does not list.
+    WriteBytes(I + "2026年度账套.qorb", "account set");
+    EXPECT_EQ(RunSilent(I + "QOR_SETUP.exe", "/u /S /LOG=\"" + log + "\"", window), 0u);
+    EXPECT_FALSE(window);
+    EXPECT_FALSE(IsFile(I + "QOR.exe"));
+    EXPECT_FALSE(IsFile(I + "uninstall.inf"));
+    EXPECT_TRUE(IsFile(I + "2026年度账套.qorb"));
+    EXPECT_TRUE(PollUntil([&] { return UninstallValues().empty(); }));
+    EXPECT_FALSE(IsFile(DesktopLink()));
+    EXPECT_NE(ReadBytes(log).find("removed: " + I + "QOR.exe\r\n"), std::string::npos);
+}
+
+TEST_F(SilentSetup, FailuresEndInTheirCodesWithoutAWindow) {
+    bool window = true;
+    // A package without its extractor's record: the bad-package code.
+    EXPECT_EQ(RunSilent(MakePackage(Package::WithoutExtractor), "/S /D=" + kFolder, window), 4u);
+    EXPECT_FALSE(window);
+    EXPECT_TRUE(UninstallValues().empty());
+    // Unknown switches: the usage code.
+    EXPECT_EQ(RunSilent(MakePackage(), "/S /Q", window), 1u);
+    EXPECT_FALSE(window);
+    // While another copy runs (here the wizard of an interactive one): the already-running code.
+    test::RemoveTree(Wide("D:\\Some Folder"));
+    SetupRun first;
+    Start(first, MakePackage(), "");
+    ASSERT_NE(ui::WaitForWindow("QOR安装", first.pi.dwProcessId, 30000), nullptr);
+    const std::string other = root_ + "\\Other";
+    ASSERT_TRUE(test::MakeFolder(other));
+    ASSERT_TRUE(CopyFileW(Wide(Download() + "\\QOR_SETUP.exe").c_str(), Wide(other + "\\QOR_SETUP.exe").c_str(), FALSE));
+    EXPECT_EQ(RunSilent(other + "\\QOR_SETUP.exe", "/S /D=" + kFolder, window), 2u);
+    EXPECT_FALSE(window);
+    EXPECT_FALSE(IsFolder(kFolder));
     PostMessageW(ui::WaitForWindow("QOR安装", first.pi.dwProcessId, 1000), WM_CLOSE, 0, 0);
     EXPECT_TRUE(first.Wait(10000));
 }

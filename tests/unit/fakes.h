@@ -104,6 +104,10 @@ public:
         deleted.push_back(path);
         return true;
     }
+    uint64_t FileSize(const std::string& path) override {
+        auto it = files.find(path);
+        return it == files.end() ? 0 : it->second.size();
+    }
     bool WriteBytes(const std::string& path, const std::string& bytes, bool append) override {
         return WriteText(path, bytes, append);
     }

@@ -7,6 +7,8 @@
 #include "installer/install_record.h"
 #include "installer/package/package.h"
 #include "installer/sequences.h"
+#include "installer/setup_command.h"
+#include "installer/silent.h"
 #include "installer_fakes.h"
 
 namespace qor {
@@ -69,6 +71,11 @@ TEST_F(SequenceTest, InstallExtractsRecordsRegistersAndMakesTheShortcuts) {
                   k + " /v DisplayVersion /t REG_SZ /d 6.01 /f",
                   k + " /v Publisher /t REG_SZ /d QORsoft /f",
                   k + " /v UninstallString /t REG_SZ /d \"\\\"D:\\X\\QOR_SETUP.exe\\\" /u\" /f",
+                  k + " /v InstallLocation /t REG_SZ /d \"D:\\X\" /f",
+                  k + " /v EstimatedSize /t REG_DWORD /d 1 /f",  // 2 bytes of files: 1 KB
+                  k + " /v QuietUninstallString /t REG_SZ /d \"\\\"D:\\X\\QOR_SETUP.exe\\\" /u /S\" /f",
+                  k + " /v URLInfoAbout /t REG_SZ /d http://www.qor-soft.cn /f",
+                  k + " /v NoModify /t REG_DWORD /d 1 /f",
               }));
     for (const auto& s : runner.started) EXPECT_EQ(s.style, WindowStyle::Hidden);
     EXPECT_EQ(runner.waited, (std::vector<uint32_t>{101, 102}));  // only the extractor is awaited
@@ -117,7 +124,7 @@ TEST_F(SequenceTest, ExcelRunningOrAMissingDriveStopsBeforeAnythingIsTouched) {
 TEST_F(SequenceTest, FailuresUpToTheSecondExtractionEndInTheInstallError) {
     // A package without the extractor's record: the extractor cannot be started.
     files.files["E:\\Downloads\\setup.exe"] = "MZ" + std::string(4, '\0') + package::HeaderLine(3, 3) + "arc";
-    EXPECT_EQ(Install(), InstallOutcome::Failed);
+    EXPECT_EQ(Install(), InstallOutcome::BadPackage);
     ASSERT_EQ(views.messages.size(), 1u);
     EXPECT_EQ(views.messages[0].text, "安装过程发生错误！\r\n请重试！");
     EXPECT_EQ(views.messages[0].title, "错误");
@@ -140,7 +147,7 @@ TEST_F(SequenceTest, FailuresUpToTheSecondExtractionEndInTheInstallError) {
     EXPECT_FALSE(files.FolderExists(I + "QOR_SETUP_TEMP2"));
 
     // A folder whose parent is missing.
-    EXPECT_EQ(Install("D:\\No\\Such\\"), InstallOutcome::Failed);
+    EXPECT_EQ(Install("D:\\No\\Such\\"), InstallOutcome::FolderNotWritable);
     EXPECT_EQ(views.messages.back().text, "安装过程发生错误！\r\n请重试！");
 }
 
@@ -153,12 +160,12 @@ TEST_F(SequenceTest, AnInstallThatDidNotHappenIsNotReportedAsDone) {
     };
     const Row rows[] = {
         {"the copy of the installer cannot be written", [&] { files.unwritable.insert(I + "QOR_SETUP.exe"); },
-         InstallOutcome::Failed, 0},
-        {"a fatal error of the first extraction", [&] { runner.exitCodes = {2}; }, InstallOutcome::Failed, 1},
-        {"a fatal error of the first extraction", [&] { runner.exitCodes = {255}; }, InstallOutcome::Failed, 1},
-        {"an empty scratch folder", [&] { runner.archive.clear(); }, InstallOutcome::Failed, 1},
+         InstallOutcome::FolderNotWritable, 0},
+        {"a fatal error of the first extraction", [&] { runner.exitCodes = {2}; }, InstallOutcome::ExtractionFailed, 1},
+        {"a fatal error of the first extraction", [&] { runner.exitCodes = {255}; }, InstallOutcome::ExtractionFailed, 1},
+        {"an empty scratch folder", [&] { runner.archive.clear(); }, InstallOutcome::ExtractionFailed, 1},
         {"uninstall.inf cannot be written", [&] { files.unwritable.insert(I + "uninstall.inf"); },
-         InstallOutcome::Failed, 2},
+         InstallOutcome::RecordNotWritten, 2},
         {"a warning of the first extraction", [&] { runner.exitCodes = {1}; }, InstallOutcome::Installed, 2},
         {"the second extraction's error is not read", [&] { runner.exitCodes = {0, 3}; }, InstallOutcome::Installed, 2},
         {"an archive without QOR.exe", [&] { runner.archive = {{"x.txt", "X"}}; }, InstallOutcome::Installed, 2},
@@ -183,7 +190,7 @@ TEST_F(SequenceTest, AnInstallThatDidNotHappenIsNotReportedAsDone) {
         SetUp();
         row.arrange();
         EXPECT_EQ(Install(), row.outcome) << row.what;
-        EXPECT_EQ(runner.started.size(), row.extractorRuns + (row.outcome == InstallOutcome::Installed ? 5 : 0))
+        EXPECT_EQ(runner.started.size(), row.extractorRuns + (row.outcome == InstallOutcome::Installed ? 10 : 0))
             << row.what;
         if (row.outcome == InstallOutcome::Installed) {
             EXPECT_TRUE(views.messages.empty()) << row.what;
@@ -426,6 +433,82 @@ TEST_F(UninstallTest, WholeFolderRemovalIsRefusedForRootsAndOwnedFolders) {
     EXPECT_EQ(Uninstall(false, "D:\\\\"), UninstallOutcome::Removed);
     EXPECT_EQ(views.messages.back().text, "QOR中小企业财务软件 已经成功的从您的计算机中移除。");
     EXPECT_FALSE(files.files.count("D:\\\\a.txt"));
+}
+
+TEST(SetupCommand, DeploymentSwitchesAndTheOldForms) {
+    struct Row {
+        const char* arguments;
+        bool uninstall, silent, valid;
+        const char* log;
+        const char* folder;
+    } rows[] = {
+        {"", false, false, true, "", ""},
+        {"/u", true, false, true, "", ""},
+        {"/U", false, false, true, "", ""},        // not "/u": an install, as always
+        {"/u x", false, false, true, "", ""},      // nor this
+        {"/S", false, true, true, "", ""},
+        {"/S /D=D:\\Some Folder\\QOR", false, true, true, "", "D:\\Some Folder\\QOR"},
+        {"/S /LOG=\"C:\\a b\\s.log\" /D=E:\\Q ", false, true, true, "C:\\a b\\s.log", "E:\\Q"},
+        {"/u /S", true, true, true, "", ""},
+        {"/u /LOG=C:\\u.log", true, false, true, "C:\\u.log", ""},
+        {"/D=D:\\Q", false, false, true, "", "D:\\Q"},  // the wizard, on that folder
+        {"/S /X", false, true, false, "", ""},
+        {"/S /D=", false, true, false, "", ""},
+        {"/u /S /D=D:\\Q", true, true, false, "", "D:\\Q"},
+    };
+    for (const Row& row : rows) {
+        const installer::SetupCommand c = installer::ParseSetupCommand(row.arguments);
+        EXPECT_EQ(c.uninstall, row.uninstall) << row.arguments;
+        EXPECT_EQ(c.silent, row.silent) << row.arguments;
+        EXPECT_EQ(c.valid, row.valid) << row.arguments;
+        EXPECT_EQ(c.logFile, row.log) << row.arguments;
+        EXPECT_EQ(c.folder, row.folder) << row.arguments;
+    }
+    EXPECT_EQ(installer::SilentInstallPath(installer::ParseSetupCommand("/S /D=D:/Q\\\\"), "D:\\X\\"), "D:\\Q\\");
+    EXPECT_EQ(installer::SilentInstallPath(installer::ParseSetupCommand("/S"), "D:\\X\\"), "D:\\X\\");
+}
+
+// Silent runs: no view, questions answered so that nothing changes, a log line per action and
+// a distinct exit code per outcome.
+TEST_F(SequenceTest, SilentRunsLogEveryActionAndEndInTheirCodes) {
+    installer::ActionLog log(files, "C:\\setup.log");
+    platform.log = &log;
+    EXPECT_EQ(installer::RunSilentInstall(platform, I), 0);
+    const std::string lines = files.files["C:\\setup.log"];
+    for (const std::string& expected : std::vector<std::string>{
+             "install: D:\\X\\\r\n", "extracted: D:\\X\\a.txt\r\n", "extracted: D:\\X\\SYS\\b.txt\r\n",
+          "run: reg add HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QOR中小企业财务软件 /v NoModify",
+          "shortcut: " + kDesktopLink + "\r\n", "exit code: 0\r\n"})
+        EXPECT_NE(lines.find(expected), std::string::npos) << expected << " in\n" << lines;
+    EXPECT_TRUE(views.calls.empty());
+
+    // A locked file is not skipped: the uninstall stops there, the entry stays.
+    files.undeletable.insert(I + "a.txt");
+    EXPECT_EQ(installer::RunSilentUninstall(platform, I), installer::kExitLockedFile);
+    EXPECT_NE(files.files["C:\\setup.log"].find("该文件可能正被某些应用程序占用。 /  / 是否忽略并继续卸载？ -> No"),
+              std::string::npos);
+    EXPECT_TRUE(files.files.count(I + "uninstall.inf"));
+    files.undeletable.clear();
+    files.AddFile(I + "user.qorb", "account set");
+    EXPECT_EQ(installer::RunSilentUninstall(platform, I), 0);
+    EXPECT_FALSE(files.files.count(I + "a.txt"));
+    EXPECT_TRUE(files.files.count(I + "user.qorb"));  // the whole-folder box is unticked
+    EXPECT_NE(files.files["C:\\setup.log"].find("removed: D:\\X\\a.txt\r\n"), std::string::npos);
+    EXPECT_EQ(installer::RunSilentUninstall(platform, I), installer::kExitRecordMissing);
+
+    wmi.answers["SELECT * FROM Win32_Process WHERE Name='excel.exe'"] = {true, {"EXCEL.EXE"}};
+    EXPECT_EQ(installer::RunSilentInstall(platform, I), installer::kExitSpreadsheetRunning);
+    wmi.answers.clear();
+    EXPECT_EQ(installer::RunSilentInstall(platform, "E:\\Y\\"), installer::kExitFolderRefused);
+    // The parents of a deployment's folder are made.
+    EXPECT_EQ(installer::RunSilentInstall(platform, "D:\\Deep\\Er\\Q\\"), 0);
+    EXPECT_TRUE(files.files.count("D:\\Deep\\Er\\Q\\a.txt"));
+    files.files["E:\\Downloads\\setup.exe"] = "MZ" + std::string(4, '\0') + package::HeaderLine(3, 3) + "arc";
+    EXPECT_EQ(installer::RunSilentInstall(platform, I), installer::kExitBadPackage);
+    EXPECT_TRUE(views.calls.empty());
+    // Every outcome has a code of its own class.
+    EXPECT_EQ(installer::InstallExitCode(InstallOutcome::ExtractionFailed), installer::kExitExtractionFailed);
+    EXPECT_EQ(installer::InstallExitCode(InstallOutcome::RecordNotWritten), installer::kExitRecordNotWritten);
 }
 
 }  // namespace
