@@ -43,10 +43,10 @@ bool HandOffUpdate(UpdateHandOffPlatform& p, const LauncherState& state) {
         IsNewerVersion(updateVersion, state.fullVersion)) {
         if (!state.command.commandText.empty())
             WriteSetting(p.files, state.appFolder, "ZTCOMMAND", state.command.commandText);
-        p.runner.Start("\"" + updater + "\" /s", WindowStyle::NormalFocus);
+        p.runner.StartAndForget("\"" + updater + "\" /s", WindowStyle::NormalFocus);
         return true;
     }
-    p.runner.Start("cmd.exe /c start \"\" \"" + updater + "\" /d", WindowStyle::MinimizedNoFocus);
+    p.runner.StartAndForget("cmd.exe /c start \"\" \"" + updater + "\" /d", WindowStyle::MinimizedNoFocus);
     return false;
 }
 

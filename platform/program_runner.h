@@ -23,6 +23,11 @@ public:
     // the new process's id, or 0 when it could not be started.
     virtual uint32_t Start(const std::string& commandLine, WindowStyle style) = 0;
 
+    // Starts the command line for a caller that never reads the outcome (neither the process
+    // id nor whether it started). A runner may make such starts after the call returns, but
+    // always in the order they were asked for. By default this is Start.
+    virtual void StartAndForget(const std::string& commandLine, WindowStyle style) { Start(commandLine, style); }
+
     // Opens the process with the right to wait on it; when that succeeds, waits without a time
     // limit until it ends and gives true. False when it could not be opened (already gone or
     // never started): the caller then goes on at once.
