@@ -3,9 +3,11 @@
 #include <objbase.h>
 
 #include <cctype>
-#include <vector>
 #include <fstream>
+#include <string>
+#include <vector>
 
+#include "launcher/background_starts.h"
 #include "launcher/forms/notices.h"
 #include "launcher/forms/splash.h"
 #include "launcher/stages.h"
@@ -17,6 +19,9 @@
 #include "platform/win32/program_runner_win32.h"
 #include "platform/win32/running_program.h"
 #include "platform/win32/system_folder.h"
+#ifdef QOR_TEST_HOOKS
+#include "platform/win32/start_trace.h"
+#endif
 #include "platform/win32/system_queries_win32.h"
 #include "platform/win32/unicode.h"
 #include "qor/build_config.h"
@@ -37,8 +42,8 @@ bool TakeEnvironmentFlag(const wchar_t* name) {
 
 class Win32LauncherShell : public LauncherShell {
 public:
-    Win32LauncherShell(FileStore& files, bool elevated, bool restarted)
-        : files_(files), elevated_(elevated), restarted_(restarted) {}
+    Win32LauncherShell(FileStore& files, BackgroundStarts& starts, bool elevated, bool restarted)
+        : files_(files), starts_(starts), elevated_(elevated), restarted_(restarted) {}
 
     bool AnotherInstanceRunning() override { return win32::AnotherInstanceRunning(L"launcher"); }
     void ReleaseInstanceLock() override { win32::ReleaseInstanceLock(); }
@@ -68,7 +73,10 @@ public:
         forms::ShowAssociationNotice(files_, appFolder);
     }
     void ShowConfigurationNotice(const std::string&) override { forms::ShowConfigurationNotice(); }
-    void ShowSplash(const std::string& versionText) override { forms::ShowSplash(versionText); }
+    // The cancel link ends the launcher at once, but not in the middle of a program start.
+    void ShowSplash(const std::string& versionText) override {
+        forms::ShowSplash(versionText, [this] { starts_.Abandon(); });
+    }
     void MakeSplashTopmost() override { forms::MakeSplashTopmost(); }
     void ShowStage(const std::string& stageText) override { forms::ShowSplashStage(stageText); }
 
@@ -80,10 +88,19 @@ public:
         }
     }
 
+#ifdef QOR_TEST_HOOKS
+    void Reached(const char* point) override { trace_.Mark(point); }
+    void WriteTrace() { trace_.Write(); }
+#endif
+
 private:
     FileStore& files_;
+    BackgroundStarts& starts_;
     bool elevated_;
     bool restarted_;
+#ifdef QOR_TEST_HOOKS
+    win32::StartTrace trace_;
+#endif
 };
 
 #ifdef QOR_TEST_HOOKS
@@ -161,10 +178,9 @@ void Linger(LauncherShell& shell) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     qor::win32::LoadDllsFromSystemFolderOnly();
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    qor::win32::InitializeComSecurity();
-
     qor::win32::Win32FileStore files;
+    qor::win32::Win32ProgramRunner runner;
+    qor::BackgroundStarts starts(runner);
     const bool restarted = qor::TakeEnvironmentFlag(qor::kRestartedFlag);
 #ifdef QOR_TEST_HOOKS
     // Test builds only: QOR_TEST_NOT_ELEVATED makes this start, and every copy it starts, count as
@@ -174,7 +190,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 #else
     const bool elevated = qor::win32::ProcessElevated();
 #endif
-    qor::Win32LauncherShell shell(files, elevated, restarted);
+    qor::Win32LauncherShell shell(files, starts, elevated, restarted);
+    shell.Reached("entry");
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    qor::win32::InitializeComSecurity();
+    shell.Reached("settings");
+
     qor::win32::Win32ManagementService realWmi;
 #ifdef QOR_TEST_HOOKS
     qor::LocalLikeManagement localLike(realWmi);
@@ -185,18 +206,21 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     qor::ManagementService& wmi = realWmi;
 #endif
     qor::win32::Win32SystemQueries system;
-    qor::win32::Win32ProgramRunner runner;
     qor::win32::AutomationSpreadsheetHost host;
     qor::win32::AutomationDiskIdentityClasses diskClasses;
     qor::win32::Win32MachineSettings machine;
-    qor::StagePlatform stagePlatform{shell, files, wmi, system, runner, host, diskClasses, machine};
-    qor::UpdateHandOffPlatform update{shell, files, wmi, runner};
+    qor::StagePlatform stagePlatform{shell, files, wmi, system, starts, host, diskClasses, machine};
+    qor::UpdateHandOffPlatform update{shell, files, wmi, starts};
     qor::MachineStages stages(stagePlatform,
                               [&update](const qor::LauncherState& s) { return qor::HandOffUpdate(update, s); });
     qor::LauncherPlatform platform{shell, files, wmi, system, stages};
     qor::LauncherState state;
     qor::LauncherEnd end = qor::RunLauncher(platform, QOR_EDITION_TAG, state);
+    // The programs it asked for are all started before the launcher ends.
+    starts.Finish();
+    shell.Reached("end");
 #ifdef QOR_TEST_HOOKS
+    shell.WriteTrace();
     qor::ReportState(state, end);
     qor::Linger(shell);
 #else

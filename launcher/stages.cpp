@@ -75,7 +75,7 @@ std::string Version(StagePlatform& p, const std::string& path) {
 }
 
 void Register(StagePlatform& p, const std::string& path) {
-    p.runner.Start(RegisterCommand(path), WindowStyle::MinimizedFocus);
+    p.runner.StartAndForget(RegisterCommand(path), WindowStyle::MinimizedFocus);
 }
 
 std::string ExpectedMarker(ManagementService& wmi, DiskIdentityClasses& classes, const std::string& appFolder) {
@@ -221,7 +221,7 @@ void RunConfiguration(StagePlatform& p, const LauncherState& s) {
     // 7. The account-set file type of this edition.
     std::vector<std::string> commands = FileTypeCommands(s.editionTag, s.appFolder);
     if (!commands.empty()) {
-        for (const std::string& command : commands) p.runner.Start(command, WindowStyle::MinimizedFocus);
+        for (const std::string& command : commands) p.runner.StartAndForget(command, WindowStyle::MinimizedFocus);
         p.machine.NotifyAssociationChanged();
     }
     p.shell.PumpMessages();
@@ -264,7 +264,9 @@ bool LaunchSpreadsheet(StagePlatform& p, const LauncherState& s) {
     // 1. to 4. The process counts bracket the creation.
     const int32_t excelBefore = CountProcesses(p.wmi, "excel.exe");
     const int32_t etBefore = CountProcesses(p.wmi, "et.exe");
+    p.shell.Reached("process counts");
     if (!host.Create()) return end(kNoOfficeMessage);
+    p.shell.Reached("host creation");
     const int32_t excelAfter = CountProcesses(p.wmi, "excel.exe");
     const int32_t etAfter = CountProcesses(p.wmi, "et.exe");
 
@@ -279,8 +281,8 @@ bool LaunchSpreadsheet(StagePlatform& p, const LauncherState& s) {
     const std::string version = host.Version();
     if (version == "14.0") {
         host.Release();
-        p.runner.Start("regedit /s \"" + s.appFolder + "\\SYS\\Excel2010_filechkfalse.reg\"",
-                       WindowStyle::MinimizedFocus);
+        p.runner.StartAndForget("regedit /s \"" + s.appFolder + "\\SYS\\Excel2010_filechkfalse.reg\"",
+                                WindowStyle::MinimizedFocus);
         host.Create();
     }
 
@@ -312,6 +314,7 @@ bool LaunchSpreadsheet(StagePlatform& p, const LauncherState& s) {
 
     // 12. and 13.
     host.OpenWorkbook(s.workbookPath, kWorkbookPassword);
+    p.shell.Reached("Workbooks.Open");
     if (ReadSetting(p.files, s.appFolder, "EXLSHOW") == "True") host.MakeVisible();
     return true;
 }

@@ -50,6 +50,7 @@ LauncherEnd RunLauncher(LauncherPlatform& p, const std::string& editionTag, Laun
 
     // 1. One launcher at a time.
     if (shell.AnotherInstanceRunning()) return RefuseSecondInstance(shell);
+    shell.Reached("single instance");
 
     // 2.
     s.appFolder = shell.ProgramFolder();
@@ -63,6 +64,7 @@ LauncherEnd RunLauncher(LauncherPlatform& p, const std::string& editionTag, Laun
             return LauncherEnd::RefusedOnUsbDrive;
         }
     }
+    shell.Reached("drive query");
     shell.PumpMessages();
 
     // 4.
@@ -90,6 +92,7 @@ LauncherEnd RunLauncher(LauncherPlatform& p, const std::string& editionTag, Laun
     // 5. Trust notice, only asked about while the user has not switched it off.
     if (ReadSetting(p.files, s.appFolder, "FSSHOW") != "False" && IsSecuritySoftwareRunning(p.wmi))
         shell.ShowSecurityNotice(s.appFolder);
+    shell.Reached("security query");
     shell.PumpMessages();
 
     // 6. and 7.
@@ -113,6 +116,7 @@ LauncherEnd RunLauncher(LauncherPlatform& p, const std::string& editionTag, Laun
     s.fullVersion = FullVersionText(v.major, v.minor, v.revision);
     s.shortVersion = ShortVersionText(v.major, v.minor);
     shell.ShowSplash(s.shortVersion);
+    shell.Reached("splash");
     shell.PumpMessages();
 
     // 11. Update hand-off, unless the updater itself started us.
@@ -123,17 +127,20 @@ LauncherEnd RunLauncher(LauncherPlatform& p, const std::string& editionTag, Laun
     // 12.
     shell.ShowStage("正在检查文件完整性...");
     if (!p.stages.CheckIntegrity(s)) return LauncherEnd::FilesMissing;
+    shell.Reached("integrity");
     shell.PumpMessages();
 
     // 13. First start of this folder on this machine: configure the machine.
     shell.ShowStage("正在检查系统环境...");
     if (!(configured ? *configured : p.stages.MarkerMatches(s))) p.stages.ConfigureEnvironment(s);
+    shell.Reached("marker");
     shell.PumpMessages();
 
     // 14.
     shell.ShowStage("正在注册必要控件...");
     p.stages.RegisterComponents(s);
     p.stages.SetShortDateFormat();
+    shell.Reached("registration");
     shell.PumpMessages();
 
     // 15.
@@ -142,6 +149,7 @@ LauncherEnd RunLauncher(LauncherPlatform& p, const std::string& editionTag, Laun
 
     // 16. Excel keeps running with the workbook.
     p.stages.ReleaseSpreadsheet();
+    shell.Reached("host released");
     return LauncherEnd::Finished;
 }
 

@@ -53,6 +53,9 @@ public:
     virtual void MakeSplashTopmost() = 0;
     // Lets pending window messages be handled (repaints, the splash's cancel link).
     virtual void PumpMessages() = 0;
+    // The start-up has come to the named point of its sequence. Only test builds time these
+    // points (to show where a start spends its time); the program itself does nothing here.
+    virtual void Reached(const char* point) { (void)point; }
 };
 
 // The launcher's process-wide state, set once by the start-up in this order.

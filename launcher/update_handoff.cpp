@@ -47,10 +47,10 @@ bool HandOffUpdate(UpdateHandOffPlatform& p, const LauncherState& state) {
         const std::string& command = state.command.commandText;
         WriteSetting(p.files, state.appFolder, "ZTCOMMAND",
                      command.find_first_of("\r\n") == std::string::npos ? command : std::string());
-        p.runner.Start("\"" + updater + "\" /s", WindowStyle::NormalFocus);
+        p.runner.StartAndForget("\"" + updater + "\" /s", WindowStyle::NormalFocus);
         return true;
     }
-    p.runner.Start("cmd.exe /c start \"\" \"" + updater + "\" /d", WindowStyle::MinimizedNoFocus);
+    p.runner.StartAndForget("cmd.exe /c start \"\" \"" + updater + "\" /d", WindowStyle::MinimizedNoFocus);
     return false;
 }
 

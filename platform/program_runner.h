@@ -29,6 +29,11 @@ public:
     // which another process may have taken by then). The program's exit code; nothing when it
     // could not be started, and the caller then goes on at once.
     virtual std::optional<uint32_t> StartAndWait(const std::string& commandLine, WindowStyle style) = 0;
+
+    // Starts the command line for a caller that never reads the outcome (neither the process
+    // id nor whether it started). A runner may make such starts after the call returns, but
+    // always in the order they were asked for. By default this is Start.
+    virtual void StartAndForget(const std::string& commandLine, WindowStyle style) { Start(commandLine, style); }
 };
 
 }  // namespace qor

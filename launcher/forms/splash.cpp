@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <utility>
+
 #include "launcher/forms/form_kit.h"
 #include "platform/win32/unicode.h"
 #include "qor/build_config.h"
@@ -17,6 +19,7 @@ constexpr COLORREF kHoverColour = RGB(255, 0, 0);
 HWND g_splash = nullptr;
 HBITMAP g_picture = nullptr;
 int g_hovered = 0;  // the link under the pointer (kSplashWeb, kSplashCancel) or 0
+std::function<void()> g_beforeEnd;
 
 // The splash picture: white with a grey frame and a thin orange rule under the version.
 HBITMAP MakePicture() {
@@ -91,7 +94,10 @@ LRESULT CALLBACK SplashProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             SetHovered(0);
             return 0;
         case WM_COMMAND:
-            if (HIWORD(wp) == STN_CLICKED && LOWORD(wp) == kSplashCancel) ExitProcess(0);
+            if (HIWORD(wp) == STN_CLICKED && LOWORD(wp) == kSplashCancel) {
+                if (g_beforeEnd) g_beforeEnd();
+                ExitProcess(0);
+            }
             if (HIWORD(wp) == STN_CLICKED && LOWORD(wp) == kSplashWeb)
                 ShellExecuteW(nullptr, L"open", win32::Wide(std::string("http://") + QOR_VENDOR_WEB + "/").c_str(),
                               nullptr, nullptr, SW_SHOWNORMAL);
@@ -104,8 +110,9 @@ LRESULT CALLBACK SplashProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-void ShowSplash(const std::string& versionText) {
+void ShowSplash(const std::string& versionText, std::function<void()> beforeEnd) {
     if (g_splash) return;
+    g_beforeEnd = std::move(beforeEnd);
     static HBRUSH keyBrush = CreateSolidBrush(kKeyColour);
     RegisterFormClass(L"QORstart", SplashProc, keyBrush);
     g_picture = MakePicture();

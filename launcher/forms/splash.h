@@ -4,12 +4,14 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace qor::forms {
 
-// Creates and shows the splash modeless with the version text in Lv.
-void ShowSplash(const std::string& versionText);
+// Creates and shows the splash modeless with the version text in Lv. A click on Lcancel runs
+// `beforeEnd` (when given) and then ends the launcher at once.
+void ShowSplash(const std::string& versionText, std::function<void()> beforeEnd = nullptr);
 // Shows the stage text in Lw and repaints it at once.
 void ShowSplashStage(const std::string& stageText);
 // Places the splash in the topmost band.

@@ -61,29 +61,43 @@ void InitializeComSecurity() {
                          RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
 }
 
+Win32ManagementService::Win32ManagementService() = default;
+Win32ManagementService::~Win32ManagementService() = default;
+
+IWbemServices* Win32ManagementService::Services() {
+    if (!services_ && !Connect(services_)) services_.Reset();
+    return services_.get();
+}
+
 bool Win32ManagementService::Query(const std::string& wql, const std::string& property,
                                    std::vector<std::string>& values) {
-    ComPtr<IWbemServices> services;
-    if (!Connect(services)) return false;
+    IWbemServices* services = Services();
+    if (!services) return false;
     std::wstring name = Wide(property);
-    return ForEachObject(services.get(), wql, [&](IWbemClassObject* row) {
+    const bool answered = ForEachObject(services, wql, [&](IWbemClassObject* row) {
         std::string text;
         if (!ReadText(row, name.c_str(), text)) return false;
         values.push_back(text);
         return true;
     });
+    // A failed question drops the connection, so that the next one connects afresh (a service
+    // that was restarted meanwhile is found again).
+    if (!answered) services_.Reset();
+    return answered;
 }
 
 std::vector<std::string> Win32ManagementService::InstancesOf(const std::string& className,
                                                              const std::string& property) {
     std::vector<std::string> values;
-    ComPtr<IWbemServices> services;
-    if (!Connect(services)) return values;
+    IWbemServices* services = Services();
+    if (!services) return values;
     ComPtr<IEnumWbemClassObject> rows;
     Bstr name(className);
     if (FAILED(services->CreateInstanceEnum(name.b, WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
-                                            nullptr, rows.Out())))
+                                            nullptr, rows.Out()))) {
+        services_.Reset();
         return values;
+    }
     const std::wstring member = Wide(property);
     for (;;) {
         ComPtr<IWbemClassObject> row;
@@ -96,8 +110,8 @@ std::vector<std::string> Win32ManagementService::InstancesOf(const std::string& 
 }
 
 void Win32ManagementService::TerminateEach(const std::string& wql) {
-    ComPtr<IWbemServices> services;
-    if (!Connect(services)) return;
+    IWbemServices* services = Services();
+    if (!services) return;
     // Every process's object path and id are read before any of them is acted on: a service
     // may refill its process table when a method is called, and the objects of a walk still
     // under way would then describe other processes.
@@ -105,7 +119,7 @@ void Win32ManagementService::TerminateEach(const std::string& wql) {
         std::string path, pid;
     };
     std::vector<Target> targets;
-    ForEachObject(services.get(), wql, [&](IWbemClassObject* row) {
+    ForEachObject(services, wql, [&](IWbemClassObject* row) {
         Target target;
         ReadText(row, L"__PATH", target.path);
         ReadText(row, L"ProcessId", target.pid);

@@ -62,6 +62,29 @@ TEST_F(Downloader, ProgressIsShownForFirstAndLastChunkAndAtMostEvery50Ms) {
     EXPECT_EQ(view.status, "正在下载升级包： 3KB/29KB    10%");
 }
 
+TEST_F(Downloader, WindowMessagesAreHandledForFirstAndLastChunkAndAtMostEvery10Ms) {
+    struct Case {
+        const char* name;
+        FakeHttp::Response response;
+        int64_t clockStep;
+        int pumps;  // while the body arrives
+    } cases[] = {
+        {"all chunks at one instant", {"200", "20480", std::string(20 * 1024, 'b')}, 0, 2},
+        {"chunks 3 ms apart", {"200", "20480", std::string(20 * 1024, 'b')}, 3, 6},  // 3, 15, 27, 39, 51, 60 ms
+        {"chunks 10 ms apart", {"200", "20480", std::string(20 * 1024, 'b')}, 10, 20},
+        {"a single chunk", {"200", "700", std::string(700, 'b')}, 0, 1},
+        {"a body that breaks off", {"200", "30000", std::string(3000, 'b')}, 0, 2},  // first, and after the end
+    };
+    for (const Case& c : cases) {
+        http.responses["/x"] = c.response;
+        view = FakeWindow();
+        view.clockStep = c.clockStep;
+        Get("http://h/x");
+        // Three more come before the body: at the start, with the request and with its answer.
+        EXPECT_EQ(view.pumps - 3, c.pumps) << c.name;
+    }
+}
+
 TEST_F(Downloader, RefusedStatusLeavesEveryFileAsItWas) {
     files.AddFile(target, "old");
     files.AddFile(temp, "partial");

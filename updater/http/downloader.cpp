@@ -50,13 +50,21 @@ bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const
                     // handed to the file in runs of up to 64 KB, and whatever is pending is
                     // stored before the loop is left, however it ends.
                     std::string pending;
-                    bool progressShown = true;
-                    int64_t lastShown = 0;
-                    auto showProgress = [&] {
+                    // Window messages and the progress display follow the chunks at a distance
+                    // (see kMessageIntervalMs); whatever is owed for the latest chunk is made up
+                    // when the loop ends, however it ends.
+                    bool messagesHandled = true, progressShown = true;
+                    int64_t lastHandled = 0, lastShown = 0;
+                    auto handleMessages = [&](int64_t now) {
+                        view.PumpMessages();
+                        messagesHandled = true;
+                        lastHandled = now;
+                    };
+                    auto showProgress = [&](int64_t now) {
                         view.ShowStatus(DownloadProgressText(counters.received, counters.announced));
                         view.ShowProgressWidth(ProgressBarWidth(view.StatusWidth(), counters.received, counters.announced));
                         progressShown = true;
-                        lastShown = view.NowMs();
+                        lastShown = now;
                     };
                     auto flush = [&] {
                         if (!pending.empty() && stored) stored = files.WriteBytes(temporary, pending, true);
@@ -68,20 +76,20 @@ bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const
                     // than announced arrives, or when a chunk cannot be stored: the result then
                     // stays false and the partial temporary file remains.
                     while (stored) {
-                        view.PumpMessages();
                         uint32_t got = 0;
                         if (!http.Read(buffer, kDownloadReadSize, got) || got > kDownloadReadSize) break;
                         if (got > 0) {
-                            view.PumpMessages();
                             if (counters.received > INT32_MAX - static_cast<int32_t>(got)) break;
+                            const bool first = counters.received == 0;
+                            const bool last = counters.received + static_cast<int32_t>(got) == counters.announced;
+                            const int64_t now = view.NowMs();
+                            messagesHandled = false;
+                            if (first || last || now - lastHandled >= kMessageIntervalMs) handleMessages(now);
                             pending.append(buffer, got);
                             if (pending.size() >= kStoreRunSize && !flush()) break;
-                            const bool first = counters.received == 0;
                             counters.received += static_cast<int32_t>(got);
                             progressShown = false;
-                            if (first || counters.received == counters.announced ||
-                                view.NowMs() - lastShown >= kProgressIntervalMs)
-                                showProgress();
+                            if (first || last || now - lastShown >= kProgressIntervalMs) showProgress(now);
                         }
                         // An empty body is complete only when the head announced it; without a
                         // length, a body that ends at once is a transfer that broke off.
@@ -91,7 +99,8 @@ bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const
                         }
                         if (got == 0 || counters.received > counters.announced) break;
                     }
-                    if (!progressShown) showProgress();
+                    if (!messagesHandled) handleMessages(view.NowMs());
+                    if (!progressShown) showProgress(view.NowMs());
                     result = flush() && result;
                     if (result) {
                         if (files.FileExists(target)) files.RemoveFile(target);

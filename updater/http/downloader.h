@@ -23,13 +23,17 @@ public:
     virtual void ShowProgressWidth(int twips) = 0;
     // Lets pending window messages be handled.
     virtual void PumpMessages() = 0;
-    // A millisecond clock for spacing out the progress display.
+    // A millisecond clock for spacing out the message handling and the progress display.
     virtual int64_t NowMs();
 };
 
+// While the body arrives, pending window messages are handed to the window at most this
+// often, and always for the first and the last chunk: a round trip to the window system for
+// each 1024-byte read would cost more time than the transfer itself, while this still answers
+// a click within a frame or two.
+inline constexpr int64_t kMessageIntervalMs = 10;
 // The progress display is refreshed at most this often while a transfer runs (and always for
-// its first and its last chunk): repainting after every 1024-byte read would cost more time
-// than the transfer itself.
+// its first and its last chunk), for the same reason.
 inline constexpr int64_t kProgressIntervalMs = 50;
 
 // The counters of the transfer running (or last run): bytes received and the announced length.
