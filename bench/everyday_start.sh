@@ -2,8 +2,10 @@
 # Times the everyday start under Wine: QOR.exe with "/0" in a configured application folder,
 # from process start until it ends right after the spreadsheet host stand-in's Workbooks.Open,
 # against a minimal program that only creates the host and opens the workbook, in the same run.
-# Prints both medians and their ratio (goal: at most 1.2).
-#   bench/everyday_start.sh [runs]        (after the win64 build)
+# Prints both medians and their ratio (goal: at most 1.2), and where the time goes: for each
+# point of the start-up the median milliseconds from process creation, beside the minimal
+# program's (the test build's trace, QOR_TEST_TRACE).
+#   bash bench/everyday_start.sh [runs]        (after scripts/build.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
