@@ -32,21 +32,27 @@ cp "$build/tests/standins/qor_excel_standin.exe" "$host/excel.exe"
 printf 'version=16.0\r\nlog=C:\\bench\\host\\calls.log\r\n' > "$host/excel_standin.ini"
 $W 'C:\bench\host\excel.exe' /regserver > /dev/null 2>&1
 
-end_hosts() { $W taskkill /f /im excel.exe > /dev/null 2>&1 || true; }
-# Waits (up to 20 s) until no program of this prefix that the launcher starts (regsvr32, reg,
-# regedit, cmd) runs any more, so that neither program is timed while the other's leftovers
-# still use the processors.
-settle() {
+# Waits (up to 20 s) until no process of this prefix whose command line matches the pattern
+# runs any more.
+wait_gone() {
   local pid busy
   for _ in $(seq 200); do
     busy=
-    for pid in $(pgrep -f -i 'regsvr32|reg\.exe|regedit|cmd\.exe' || true); do
+    for pid in $(pgrep -f -i "$1" || true); do
       if { tr '\0' '\n' < "/proc/$pid/environ"; } 2> /dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then busy=1; fi
     done
     [ -z "$busy" ] && return 0
     sleep 0.1
   done
 }
+# Ends the spreadsheet hosts a run left running, and waits until they are gone.
+end_hosts() {
+  $W taskkill /f /im excel.exe > /dev/null 2>&1 || true
+  wait_gone 'excel\.exe'
+}
+# Waits until no program that the launcher starts (regsvr32, reg, regedit, cmd) runs any more,
+# so that neither program is timed while the other's leftovers still use the processors.
+settle() { wait_gone 'regsvr32|reg\.exe|regedit|cmd\.exe'; }
 
 # The first start configures the folder on this machine (its notice is answered here).
 $W 'C:\bench\app\QOR.exe' /0 > /dev/null 2>&1 &
