@@ -29,7 +29,6 @@
 namespace qor {
 namespace {
 
-
 class Win32LauncherShell : public LauncherShell {
 public:
     Win32LauncherShell(FileStore& files, BackgroundStarts& starts) : files_(files), starts_(starts) {}
