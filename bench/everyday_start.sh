@@ -57,6 +57,7 @@ settle() { wait_gone 'regsvr32|reg\.exe|regedit|cmd\.exe'; }
 # The first start configures the folder on this machine (its notice is answered here).
 $W 'C:\bench\app\QOR.exe' /0 > /dev/null 2>&1 &
 first=$!
+$W "$build/tests/standins/uidriver.exe" wait "配置QOR运行环境>>" 60000 > /dev/null 2>&1 || true
 $W "$build/tests/standins/uidriver.exe" click "配置QOR运行环境>>" "我知道了" > /dev/null 2>&1 || true
 wait $first
 settle
