@@ -2,8 +2,10 @@
 # Times the everyday start under Wine: QOR.exe with "/0" in a configured application folder,
 # from process start until it ends right after the spreadsheet host stand-in's Workbooks.Open,
 # against a minimal program that only creates the host and opens the workbook, in the same run.
-# Prints both medians and their ratio (goal: at most 1.2).
-#   bench/everyday_start.sh [runs]        (after the win64 build)
+# Prints both medians and their ratio (goal: at most 1.2), and where the time goes: for each
+# point of the start-up the median milliseconds from process creation, beside the minimal
+# program's (the test build's trace, QOR_TEST_TRACE).
+#   bash bench/everyday_start.sh [runs]        (after scripts/build.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -30,25 +32,32 @@ cp "$build/tests/standins/qor_excel_standin.exe" "$host/excel.exe"
 printf 'version=16.0\r\nlog=C:\\bench\\host\\calls.log\r\n' > "$host/excel_standin.ini"
 $W 'C:\bench\host\excel.exe' /regserver > /dev/null 2>&1
 
-end_hosts() { $W taskkill /f /im excel.exe > /dev/null 2>&1 || true; }
-# Waits (up to 20 s) until no program of this prefix that the launcher starts (regsvr32, reg,
-# regedit, cmd) runs any more, so that neither program is timed while the other's leftovers
-# still use the processors.
-settle() {
+# Waits (up to 20 s) until no process of this prefix whose command line matches the pattern
+# runs any more.
+wait_gone() {
   local pid busy
   for _ in $(seq 200); do
     busy=
-    for pid in $(pgrep -f -i 'regsvr32|reg\.exe|regedit|cmd\.exe' || true); do
+    for pid in $(pgrep -f -i "$1" || true); do
       if { tr '\0' '\n' < "/proc/$pid/environ"; } 2> /dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then busy=1; fi
     done
     [ -z "$busy" ] && return 0
     sleep 0.1
   done
 }
+# Ends the spreadsheet hosts a run left running, and waits until they are gone.
+end_hosts() {
+  $W taskkill /f /im excel.exe > /dev/null 2>&1 || true
+  wait_gone 'excel\.exe'
+}
+# Waits until no program that the launcher starts (regsvr32, reg, regedit, cmd) runs any more,
+# so that neither program is timed while the other's leftovers still use the processors.
+settle() { wait_gone 'regsvr32|reg\.exe|regedit|cmd\.exe'; }
 
 # The first start configures the folder on this machine (its notice is answered here).
 $W 'C:\bench\app\QOR.exe' /0 > /dev/null 2>&1 &
 first=$!
+$W "$build/tests/standins/uidriver.exe" wait "配置QOR运行环境>>" 60000 > /dev/null 2>&1 || true
 $W "$build/tests/standins/uidriver.exe" click "配置QOR运行环境>>" "我知道了" > /dev/null 2>&1 || true
 wait $first
 settle

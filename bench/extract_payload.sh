@@ -38,7 +38,9 @@ sync; t0=$(now); cat "$work/install/QOR_SETUP.exe" > "$work/copy/package2"; t1=$
 cat_ms=$(( (t1 - t0) / 1000000 ))
 
 sync
-out=$(/usr/lib/wine/wine64 "$bench" "Z:${work//\//\\}\\install" 2> /dev/null | tr -d '\r')
+# The program's output goes to a file: a pipe from a Wine program may never close.
+/usr/lib/wine/wine64 "$bench" "Z:${work//\//\\}\\install" > "$work/result.txt" 2> /dev/null
+out=$(tr -d '\r' < "$work/result.txt")
 cmp -s "$work/archive" "$work/install/QOR_SETUP.rar" || { echo "extracted archive differs"; exit 1; }
 ex_ms=$(sed -n 's/.*ms=\([0-9.]*\).*/\1/p' <<< "$out")
 peak=$(sed -n 's/.*peak_private_mb=\([0-9.]*\).*/\1/p' <<< "$out")

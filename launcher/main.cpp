@@ -1,5 +1,6 @@
 // QOR.exe: the launcher. Runs the start-up sequence with the real Windows adapters and ends.
 #include <windows.h>
+#include <imm.h>
 #include <objbase.h>
 
 #include <cctype>
@@ -178,6 +179,9 @@ void Linger(LauncherShell& shell) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     qor::win32::LoadDllsFromSystemFolderOnly();
+    // No window of the launcher takes text input, so its threads get no input-method window:
+    // creating one with the first window costs the start-up time for nothing.
+    ImmDisableIME(static_cast<DWORD>(-1));
     qor::win32::Win32FileStore files;
     qor::win32::Win32ProgramRunner runner;
     qor::BackgroundStarts starts(runner);
