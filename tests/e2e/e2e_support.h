@@ -89,13 +89,26 @@ public:
         : folder_("qor-host") {
         exe_ = folder_ / image;
         CopyFileW(Wide(WinePath(QOR_TEST_EXCEL_STANDIN_EXE)).c_str(), Wide(exe_).c_str(), FALSE);
+        static unsigned count = 0;
+        const std::string quit = "Local\\qor-host-quit-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
+        quit_ = CreateEventW(nullptr, TRUE, FALSE, Wide(quit).c_str());
         WriteBytes(folder_ / "excel_standin.ini",
-                   "version=" + version + "\r\nlog=" + Log() + "\r\n" + extraConfig);
+                   "version=" + version + "\r\nlog=" + Log() + "\r\nquit=" + quit + "\r\n" + extraConfig);
         registered_ = RunToEnd("\"" + exe_ + "\" /regserver") == 0;
     }
+    // The hosts are asked to end, so that each revokes its class object; one that was killed
+    // holding it would make the next creation of the class fail. Killing is the fallback.
     ~HostStandIn() {
-        EndProcessesIn(folder_.path());
+        EndHosts();
         if (registered_) RunToEnd("\"" + exe_ + "\" /unregserver");
+        if (quit_) CloseHandle(quit_);
+    }
+    // Ends every host of this folder; later creations start new ones.
+    void EndHosts() {
+        if (quit_) SetEvent(quit_);
+        test::PollUntil([&] { return RunningCount() == 0; });
+        EndProcessesIn(folder_.path());
+        if (quit_) ResetEvent(quit_);
     }
     HostStandIn(const HostStandIn&) = delete;
     HostStandIn& operator=(const HostStandIn&) = delete;
@@ -120,6 +133,7 @@ public:
 
 private:
     test::ScratchFolder folder_;
+    HANDLE quit_ = nullptr;
     std::string exe_;
     bool registered_ = false;
 };
@@ -200,7 +214,8 @@ protected:
         DeleteFileW(Wide(Report()).c_str());
         Launch launch;
         Start(launch, arguments);
-        EXPECT_TRUE(launch.Wait(60000)) << "launcher did not end: " << arguments;
+        EXPECT_TRUE(launch.Wait(60000)) << "launcher did not end: " << arguments << "\n"
+                                        << uidriver::DescribeWindows(launch.pi.dwProcessId);
         return ReadReport();
     }
 

@@ -192,9 +192,25 @@ TEST_F(LauncherEndToEnd, TipWithoutTheTickShowsAgainNextTime) {
         HWND tip = uidriver::WaitForWindow("您知道吗？", launch.pi.dwProcessId, 20000);
         ASSERT_NE(tip, nullptr) << "round " << round;
         EXPECT_TRUE(uidriver::ClickButtonByText(tip, "我知道了"));
-        ASSERT_TRUE(launch.Wait(20000));
+        ASSERT_TRUE(launch.Wait(20000)) << "round " << round << ": " << uidriver::DescribeWindows(launch.pi.dwProcessId);
         EXPECT_EQ(Settings(), "FSSHOW = False\r\n");
     }
+}
+
+// A host that registered its object and ended before anyone took it (its launcher was ended
+// meanwhile) leaves nothing behind that makes the next start fail.
+TEST_F(LauncherEndToEnd, AHostEndedBeforeItServedLeavesTheNextStartUnharmed) {
+    Launch unused;
+    std::wstring cmd = L"\"" + Wide(host_.folder() + "\\excel.exe") + L"\" -Embedding";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &unused.pi));
+    ASSERT_TRUE(test::PollUntil([&] { return !host_.Calls("SERVING", "Excel.Application").empty(); }));
+    host_.EndHosts();
+    Launch launch;
+    Start(launch, "/0");
+    ASSERT_TRUE(launch.Wait(30000)) << uidriver::DescribeWindows(launch.pi.dwProcessId);
+    EXPECT_EQ(ReadReport()["End"], "5");
 }
 
 TEST_F(LauncherEndToEnd, SplashShowsVersionAndStageAndItsCancelLinkEndsTheLauncher) {

@@ -276,18 +276,41 @@ int Unregister() {
     return 0;
 }
 
+// True while the class is registered to this very program: a copy that COM started for a test
+// that has since ended (and unregistered it) must not offer its object to the next test.
+bool RegisteredToThisProgram() {
+    wchar_t value[MAX_PATH * 2] = {};
+    LONG size = sizeof value;
+    const std::wstring key = std::wstring(L"CLSID\\") + kClsidText + L"\\LocalServer32";
+    if (RegQueryValueW(HKEY_CLASSES_ROOT, key.c_str(), value, &size) != ERROR_SUCCESS) return false;
+    return lstrcmpiW(value, (L"\"" + ImagePath() + L"\"").c_str()) == 0;
+}
+
 int Serve() {
+    // The test ends its hosts through this event, so that each one revokes its class object. A
+    // host ended without revoking leaves its registration with Wine's service, which hands it to
+    // the next creation of the class: that creation fails.
+    const std::wstring quitName = Config(L"quit", L"");
+    HANDLE quit = quitName.empty() ? nullptr : CreateEventW(nullptr, TRUE, FALSE, quitName.c_str());
+    if (!RegisteredToThisProgram()) return 1;
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     static Factory factory;
     DWORD cookie = 0;
     // One object per process, as the real host: every creation starts a new process.
     if (FAILED(CoRegisterClassObject(kClsid, &factory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie))) return 1;
-    SetTimer(nullptr, 0, 10 * 60 * 1000, nullptr);
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == WM_TIMER) break;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+    Log(L"SERVING\tExcel.Application");
+    const DWORD until = GetTickCount() + 10 * 60 * 1000;
+    for (bool serving = true; serving;) {
+        const LONG left = static_cast<LONG>(until - GetTickCount());
+        if (left <= 0) break;
+        DWORD woke = MsgWaitForMultipleObjects(quit ? 1 : 0, &quit, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
+        if (woke != WAIT_OBJECT_0 + (quit ? 1 : 0)) break;  // the quit event, the time, or a failure
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) serving = false;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
     }
     CoRevokeClassObject(cookie);
     CoUninitialize();

@@ -95,6 +95,29 @@ bool ClickButton(HWND window, int id) {
     return true;
 }
 
+namespace {
+struct Description {
+    DWORD pid;
+    std::string text;
+};
+BOOL CALLBACK DescribeTopLevel(HWND hwnd, LPARAM lp) {
+    auto* d = reinterpret_cast<Description*>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner != d->pid || !IsWindowVisible(hwnd)) return TRUE;
+    d->text += "[" + WindowText(hwnd) + "]";
+    for (const std::string& child : ChildTexts(hwnd)) d->text += " \"" + child + "\"";
+    d->text += "\n";
+    return TRUE;
+}
+}  // namespace
+
+std::string DescribeWindows(DWORD pid) {
+    Description d{pid, std::string()};
+    EnumWindows(DescribeTopLevel, reinterpret_cast<LPARAM>(&d));
+    return d.text.empty() ? "no visible window" : d.text;
+}
+
 bool ClickButtonByText(HWND window, const std::string& text) {
     for (HWND child : Children(window)) {
         // Buttons, and labels that answer BM_CLICK like a click (the launcher's notices).

@@ -21,6 +21,9 @@ std::string ClassName(HWND window);
 std::string MessageBoxText(HWND box);
 // Texts of all child controls, in creation order.
 std::vector<std::string> ChildTexts(HWND window);
+// Every visible top-level window of the process with its title and its children's texts, one
+// window a line: what a test prints when the program did not end.
+std::string DescribeWindows(DWORD pid);
 
 // Clicks the child button with this id (BM_CLICK); false when there is none.
 bool ClickButton(HWND window, int id);
