@@ -42,7 +42,7 @@ endfunction()
 qor_delay_import(wininet
   HttpAddRequestHeadersA@16 HttpOpenRequestA@32 HttpQueryInfoA@20 HttpSendRequestA@20
   InternetCloseHandle@4 InternetConnectA@32 InternetGetConnectedState@8 InternetOpenA@20
-  InternetReadFile@16 InternetSetOptionA@16)
+  InternetQueryDataAvailable@16 InternetReadFile@16 InternetSetOptionA@16)
 qor_delay_import(version GetFileVersionInfoSizeW@8 GetFileVersionInfoW@16 VerQueryValueW@16)
 qor_delay_import(userenv GetProfilesDirectoryW@8)
 qor_delay_import(uxtheme SetWindowTheme@12)

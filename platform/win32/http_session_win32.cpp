@@ -70,6 +70,12 @@ std::string WinInetSession::QueryInfo(HttpInfo level) {
 }
 
 bool WinInetSession::Read(char* buffer, uint32_t size, uint32_t& got) {
+    // Asking what is available first lets WinINet take in as much of the body as its own buffer
+    // holds in one receive when that buffer has run empty; the reads that follow are served from
+    // it. Reading straight away would receive from the connection once for every read. What it
+    // answers is not needed: the read below waits for data or reports the end or the failure.
+    DWORD available = 0;
+    InternetQueryDataAvailable(request_.get(), &available, 0, 0);
     DWORD n = 0;
     const bool ok = InternetReadFile(request_.get(), buffer, size, &n) != 0;
     got = ok ? n : 0;
