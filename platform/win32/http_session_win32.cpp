@@ -72,10 +72,13 @@ std::string WinInetSession::QueryInfo(HttpInfo level) {
 bool WinInetSession::Read(char* buffer, uint32_t size, uint32_t& got) {
     // Asking what is available first lets WinINet take in as much of the body as its own buffer
     // holds in one receive when that buffer has run empty; the reads that follow are served from
-    // it. Reading straight away would receive from the connection once for every read. What it
-    // answers is not needed: the read below waits for data or reports the end or the failure.
+    // it. Reading straight away would receive from the connection once for every read. The
+    // amount is not needed: the read below takes what there is, or meets the end of the body.
+    // When the question fails (the wait for data timed out, the connection broke) the read
+    // fails with it rather than waiting a second time.
     DWORD available = 0;
-    InternetQueryDataAvailable(request_.get(), &available, 0, 0);
+    got = 0;
+    if (!InternetQueryDataAvailable(request_.get(), &available, 0, 0)) return false;
     DWORD n = 0;
     const bool ok = InternetReadFile(request_.get(), buffer, size, &n) != 0;
     got = ok ? n : 0;
