@@ -141,6 +141,17 @@ protected:
     static std::string MenuFolder() { return SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kProduct; }
 
     std::string Download() const { return root_ + "\\下载"; }
+
+    // Starts the wizard of a downloaded package and waits for it; gives the path of another copy
+    // of the installer, in a folder of its own, for a second start.
+    std::string StartWizardAndCopyTheInstaller(SetupRun& first) {
+        Start(first, MakePackage(), "");
+        EXPECT_NE(ui::WaitForWindow("QOR安装", first.pi.dwProcessId, 30000), nullptr);
+        const std::string other = root_ + "\\Other";
+        EXPECT_TRUE(test::MakeFolder(other));
+        EXPECT_TRUE(CopyFileW(Wide(Download() + "\\QOR_SETUP.exe").c_str(), Wide(other + "\\QOR_SETUP.exe").c_str(), FALSE));
+        return other + "\\QOR_SETUP.exe";
+    }
     std::string ProgramLog() const { return root_ + "\\programs.log"; }
 
     // The demo application's files, archive path -> bytes.
@@ -782,14 +793,10 @@ TEST_F(InstallerEndToEnd, DriveRootRefusesTheWholeFolderRemoval) {
 
 TEST_F(InstallerEndToEnd, SecondInstanceIsRefused) {
     SetupRun first;
-    Start(first, MakePackage(), "");
-    ASSERT_NE(ui::WaitForWindow("QOR安装", first.pi.dwProcessId, 30000), nullptr);
     // Any other copy counts, such as the uninstaller of an installed folder.
-    const std::string other = root_ + "\\Other";
-    ASSERT_TRUE(test::MakeFolder(other));
-    ASSERT_TRUE(CopyFileW(Wide(Download() + "\\QOR_SETUP.exe").c_str(), Wide(other + "\\QOR_SETUP.exe").c_str(), FALSE));
+    const std::string other = StartWizardAndCopyTheInstaller(first);
     SetupRun second;
-    Start(second, other + "\\QOR_SETUP.exe", "/u");
+    Start(second, other, "/u");
     EXPECT_EQ(Answer(second.pi.dwProcessId, "提示", IDOK), "QOR安装程序已经运行！");
     EXPECT_TRUE(second.Wait(10000));
     EXPECT_EQ(ui::WaitForWindow("QOR卸载", second.pi.dwProcessId, 0), nullptr);
@@ -881,12 +888,8 @@ TEST_F(SilentSetup, FailuresEndInTheirCodesWithoutAWindow) {
     // While another copy runs (here the wizard of an interactive one): the already-running code.
     test::RemoveTree(Wide("D:\\Some Folder"));
     SetupRun first;
-    Start(first, MakePackage(), "");
-    ASSERT_NE(ui::WaitForWindow("QOR安装", first.pi.dwProcessId, 30000), nullptr);
-    const std::string other = root_ + "\\Other";
-    ASSERT_TRUE(test::MakeFolder(other));
-    ASSERT_TRUE(CopyFileW(Wide(Download() + "\\QOR_SETUP.exe").c_str(), Wide(other + "\\QOR_SETUP.exe").c_str(), FALSE));
-    EXPECT_EQ(RunSilent(other + "\\QOR_SETUP.exe", "/S /D=" + kFolder, window), 2u);
+    const std::string other = StartWizardAndCopyTheInstaller(first);
+    EXPECT_EQ(RunSilent(other, "/S /D=" + kFolder, window), 2u);
     EXPECT_FALSE(window);
     EXPECT_FALSE(IsFolder(kFolder));
     PostMessageW(ui::WaitForWindow("QOR安装", first.pi.dwProcessId, 1000), WM_CLOSE, 0, 0);
