@@ -17,6 +17,11 @@ allowed=" kernel32 user32 gdi32 advapi32 ole32 oleaut32 shell32 shlwapi comdlg32
   msctf shcore ntdll kernelbase comctl32 "
 allowed=$(echo $allowed)
 
+# The functions a build imports lazily: the exports of its delay-load libraries' definitions.
+lazy_functions() {
+  sed -n 's/^  \([A-Za-z0-9_]*\).*/\1/p' "$1"/delayload/*.def | sort -u
+}
+
 deliverables=(launcher/QOR.exe installer/QOR_SETUP.exe updater/QOR_UPDATE.exe hwinfo/qord.dll)
 [ $# -gt 0 ] || set -- build/win32 build/win64
 failed=0
@@ -39,6 +44,15 @@ for dir in "$@"; do
     echo "$path:" $dlls
     if [ -n "$bad" ]; then
       echo "  not a known DLL:$bad"
+      failed=1
+    fi
+    # A lazily imported function whose thunk the linker left unbound (an absolute symbol at 0):
+    # the first call of it jumps to address 0.
+    unbound=$(x86_64-w64-mingw32-nm "$path" 2> /dev/null |
+      awk '$2 == "A" { n = $3; sub(/^_/, "", n); sub(/@[0-9]+$/, "", n); print n }' |
+      grep -xF -f <(lazy_functions "$dir") | sort -u | tr '\n' ' ' || true)
+    if [ -n "$unbound" ]; then
+      echo "  lazily imported but unbound: $unbound"
       failed=1
     fi
   done

@@ -22,3 +22,31 @@ if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
   grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >> /etc/locale.gen
   locale-gen
 fi
+
+# Wine's WoW64 mode: wine64 runs the i686 programs (what customers get) when Wine's 32-bit Windows
+# DLLs lie beside its 64-bit ones. They come from Debian's libwine:i386, fetched with apt through
+# a private configuration that also names i386, so that the machine's own architectures and
+# lists stay as they are; only its i386-windows folder is used. Its 32-bit Linux half (and so
+# wine32) is never installed: this kernel cannot start 32-bit Linux programs.
+wine_dir=/usr/lib/x86_64-linux-gnu/wine
+version=$(dpkg-query -W -f='${Version}' libwine)
+stamp=$wine_dir/i386-windows/.qor-libwine-i386
+if [ "$(cat "$stamp" 2> /dev/null)" != "$version" ]; then
+  echo "setup: Wine's 32-bit Windows DLLs (libwine:i386 $version)"
+  cache=/var/cache/qor-apt
+  apt_private=(-q -o APT::Architectures::=amd64 -o APT::Architectures::=i386
+               -o Dir::State::Lists="$cache/lists" -o Dir::Cache::Archives="$cache/archives")
+  mkdir -p "$cache/lists/partial" "$cache/archives/partial"
+  deb=$(ls "$cache"/libwine_"${version//\~/%7e}"_i386.deb "$cache"/libwine_"$version"_i386.deb 2> /dev/null | head -n 1 || true)
+  if [ -z "$deb" ]; then
+    apt-get "${apt_private[@]}" update > "$cache/update.log" 2>&1 || { cat "$cache/update.log"; exit 1; }
+    (cd "$cache" && apt-get "${apt_private[@]}" download "libwine:i386=$version") > "$cache/download.log" 2>&1 ||
+      { cat "$cache/download.log"; exit 1; }
+    deb=$(ls "$cache"/libwine_*_i386.deb | head -n 1)
+  fi
+  rm -rf "$cache/x32"
+  dpkg -x "$deb" "$cache/x32"
+  cp -a "$cache/x32/usr/lib/i386-linux-gnu/wine/i386-windows/." "$wine_dir/i386-windows/"
+  rm -rf "$cache/x32"
+  echo "$version" > "$stamp"
+fi

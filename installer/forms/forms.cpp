@@ -1,7 +1,7 @@
 #include "installer/forms/forms.h"
 
 #include <commctrl.h>
-#include <uxtheme.h>
+#include "platform/win32/lazy_imports.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 #include "launcher/forms/notices.h"
 
 #include <windows.h>
-#include <uxtheme.h>
+#include "platform/win32/lazy_imports.h"
 
 #include "launcher/forms/form_kit.h"
 #include "launcher/forms/splash.h"

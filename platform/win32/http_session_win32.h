@@ -1,7 +1,7 @@
 #pragma once
 
 #include <windows.h>
-#include <wininet.h>
+#include "platform/win32/lazy_imports.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include <windows.h>
-#include <wininet.h>
+#include "platform/win32/lazy_imports.h"
 
 namespace qor::win32 {
 

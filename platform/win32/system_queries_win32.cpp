@@ -2,7 +2,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
-#include <userenv.h>
+#include "platform/win32/lazy_imports.h"
 
 #include <vector>
 
