@@ -38,27 +38,26 @@ double NowMs() {
 
 std::atomic<double> g_handledAt{0};
 
+// Keeps the visible give-up question of this process in *lp, then stops the enumeration.
+BOOL CALLBACK KeepQuestion(HWND hwnd, LPARAM lp) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[16] = {}, title[16] = {};
+    GetClassNameW(hwnd, cls, 16);
+    GetWindowTextW(hwnd, title, 16);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && std::wstring(cls) == L"#32770" &&
+        std::wstring(title) == L"提示") {
+        *reinterpret_cast<HWND*>(lp) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The visible give-up question of this process, or null.
 HWND FindQuestion() {
-    struct Search {
-        HWND found = nullptr;
-    } search;
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(hwnd, &pid);
-            wchar_t cls[16] = {}, title[16] = {};
-            GetClassNameW(hwnd, cls, 16);
-            GetWindowTextW(hwnd, title, 16);
-            if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && std::wstring(cls) == L"#32770" &&
-                std::wstring(title) == L"提示") {
-                reinterpret_cast<Search*>(lp)->found = hwnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    HWND found = nullptr;
+    EnumWindows(KeepQuestion, reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 // Once the body arrives (the temporary file has grown), three clicks on 取消 100 ms apart, each

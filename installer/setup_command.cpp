@@ -42,7 +42,7 @@ SetupCommand ParseSetupCommand(const std::string& arguments) {
     // Only the deployment switches turn the line into switches; anything else installs.
     const std::string padded = " " + arguments;
     if (padded.find(" /S") == std::string::npos && padded.find(" /LOG=") == std::string::npos &&
-        padded.find(" /D=") == std::string::npos)
+        padded.find(" /D=") == std::string::npos && padded.find(" \"/D=") == std::string::npos)
         return command;
     size_t at = 0;
     while (at < arguments.size()) {
@@ -50,10 +50,18 @@ SetupCommand ParseSetupCommand(const std::string& arguments) {
             ++at;
             continue;
         }
-        if (arguments.compare(at, 3, "/D=") == 0) {
-            command.folder = TrimSpaces(arguments.substr(at + 3));
-            if (command.folder.size() >= 2 && command.folder.front() == '"' && command.folder.back() == '"')
-                command.folder = command.folder.substr(1, command.folder.size() - 2);
+        // /D= takes the rest of the line: unquoted, its value quoted, or the whole argument quoted
+        // ("/D=D:\Some Folder\QOR"), as PowerShell, .NET and most launchers pass one with blanks.
+        const bool quotedWhole = arguments.compare(at, 4, "\"/D=") == 0;
+        if (quotedWhole || arguments.compare(at, 3, "/D=") == 0) {
+            std::string folder = TrimSpaces(arguments.substr(at + (quotedWhole ? 4 : 3)));
+            if (quotedWhole) {
+                if (!folder.empty() && folder.back() == '"') folder.pop_back();
+                else folder.clear();  // the closing quote is missing
+            } else if (folder.size() >= 2 && folder.front() == '"' && folder.back() == '"') {
+                folder = folder.substr(1, folder.size() - 2);
+            }
+            command.folder = folder;
             if (command.folder.empty()) command.valid = false;
             break;
         }

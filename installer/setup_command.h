@@ -4,7 +4,7 @@
 //   /u              uninstall (with /S: silently, keeping whatever the record does not list)
 //   /LOG=<file>     one UTF-8 line per action, in silent and interactive runs alike
 //   /D=<folder>     the install folder; the last argument, taken to the end of the line, blanks
-//                   included, unquoted
+//                   included: unquoted, its value quoted, or the whole argument quoted
 // and the process ends with one of the exit codes below.
 #pragma once
 

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Builds every deliverable: the shipping i686 programs (build/win32) and the x86_64 programs
-# with their tests (build/win64), plus the host unit tests (build/host).
+# Builds every deliverable: the shipping i686 programs (build/win32), the x86_64 programs with
+# their tests (build/win64) and the i686 test builds with the same tests (build/wow64), plus the
+# host unit tests (build/host).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ "${QOR_SKIP_SETUP:-}" = 1 ] || bash scripts/setup.sh
 
 jobs=$(nproc)
 # The host build first: its tools (the packer, the test-archive maker) pack the demo packages.
-for preset in host win32 win64; do
+for preset in host win32 win64 wow64; do
   echo "== build $preset"
   cmake --preset "$preset" > "build-$preset.log" 2>&1 || { cat "build-$preset.log"; exit 1; }
   cmake --build --preset "$preset" -j "$jobs" >> "build-$preset.log" 2>&1 || { tail -n 60 "build-$preset.log"; exit 1; }

@@ -5,7 +5,8 @@
 #   3. an account set double-clicked       7. a repair after a file went missing
 #   4. a background download               8. the uninstall
 # It builds first (scripts/build.sh, which installs what the build needs unless QOR_SKIP_SETUP=1),
-# packs an installer package of the real x86_64 test-build programs and an update package, and
+# packs an installer package of the real test-build programs of one architecture (QOR_DEMO_ARCH:
+# i686, the build customers get, run under Wine's WoW64 mode, or x86_64) and an update package, and
 # serves the update from the update-server stand-in on a loopback address; the spreadsheet host
 # is its stand-in registered as "Excel.Application". Every window is driven through the UI
 # driver as a person would and saved as a picture; build/demo/index.html shows the pictures with
@@ -21,12 +22,26 @@ bash scripts/build.sh || exit 1
 DEMO=$ROOT/build/demo
 ENV=$DEMO/env                      # the Wine environment's state; the prefix is $ENV/wineprefix
 PREFIX=$ENV/wineprefix
-DRIVE_D=$DEMO/drive_d              # drive D: of the prefix
+DRIVE_D=$ENV/drive_d               # drive D: of the prefix, made by scripts/wine-fixture.sh
 SHOTS=$DEMO/shots
 LOGS=$DEMO/logs
 SERVER=$DEMO/server                # the update server's files
-W64=$ROOT/build/win64
-UIDRIVER=$W64/tests/standins/uidriver.exe
+ARCH=${QOR_DEMO_ARCH:-i686}
+case $ARCH in
+  i686)   # 32-bit programs on 64-bit Windows: 32-bit Office, the 32-bit registry view, SysWOW64
+    BUILD=$ROOT/build/wow64
+    OFFICE_DIR='Program Files (x86)'
+    UNINSTALL_ROOT='HKLM\Software\Wow6432Node'
+    SYSTEM_DIR=syswow64 ;;
+  x86_64)
+    BUILD=$ROOT/build/win64
+    OFFICE_DIR='Program Files'
+    UNINSTALL_ROOT='HKLM\Software'
+    SYSTEM_DIR=system32 ;;
+  *) echo "demo: QOR_DEMO_ARCH is i686 or x86_64, not \"$ARCH\"" >&2; exit 2 ;;
+esac
+# The UI driver reads, clicks and pictures the windows of either build from the 64-bit side.
+UIDRIVER=$ROOT/build/win64/tests/standins/uidriver.exe
 
 PRODUCT=QOR中小企业财务软件
 APP=$DRIVE_D/$PRODUCT              # the install folder as Linux sees it
@@ -34,10 +49,10 @@ APP_WIN="D:\\$PRODUCT"
 BOOKS_WIN='D:\QOR账套'
 BOOK_NAME=2026年度账套.qorb         # no blank: Wine's reg splits the association's command there
 BOOK_WIN="$BOOKS_WIN\\$BOOK_NAME"
-UNINSTALL_KEY="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$PRODUCT"
+UNINSTALL_KEY="$UNINSTALL_ROOT\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$PRODUCT"
 MENU=$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/$PRODUCT
 MENU_WIN="C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\$PRODUCT"
-OFFICE_WIN='C:\Program Files\Microsoft Office\Office16'
+OFFICE_WIN="C:\\$OFFICE_DIR\\Microsoft Office\\Office16"
 ADDRESS=127.$((RANDOM % 250 + 1)).$((RANDOM % 250 + 1)).1   # a loopback address of this run's own
 
 PIDS=()
@@ -195,11 +210,11 @@ run_step() {
 make_packages() {
   local tree=$DEMO/package/tree update=$DEMO/update/tree f offset
   mkdir -p "$tree/SYS" "$update" "$SERVER/pkg"
-  # The application folder as the vendor ships it: the x86_64 test builds of the programs, the
+  # The application folder as the vendor ships it: the test builds of the programs, the
   # extractor stand-in, the main workbook's stand-in, and SYS with every file the launcher's
   # integrity check asks for (the libraries the launcher only registers or copies are stand-in
   # files; qord.dll and DiskID32.dll are the real library and the disk-identity stand-in).
-  cp "$W64/launcher/QOR.exe" "$W64/updater/QOR_UPDATE.exe" "$W64/tests/standins/extractor/UnRAR.exe" "$tree/"
+  cp "$BUILD/launcher/QOR.exe" "$BUILD/updater/QOR_UPDATE.exe" "$BUILD/tests/standins/extractor/UnRAR.exe" "$tree/"
   cp installer/demo/qor.ico "$tree/qor.ico"
   cp installer/demo/qor.ico "$tree/qorb.ico"
   printf 'QOR中小企业财务软件 主工作簿（演示用替身）\r\n' > "$tree/QOR_BIZACC_6.01"
@@ -209,15 +224,15 @@ make_packages() {
     printf 'QOR demo: %s\r\n' "$f" > "$tree/SYS/$f"
   done
   printf 'REGEDIT4\r\n\r\n' > "$tree/SYS/Excel2010_filechkfalse.reg"
-  cp "$W64/hwinfo/qord.dll" "$W64/tests/standins/diskid32/DiskID32.dll" "$tree/SYS/"
+  cp "$BUILD/hwinfo/qord.dll" "$BUILD/tests/standins/diskid32/DiskID32.dll" "$tree/SYS/"
   printf 'FSSHOW = False\r\n' > "$tree/SYS/setinf.txt"
   build/host/tests/qor_make_test_archive "$tree" "$DEMO/package/QOR.rar" &&
-    build/host/tools/qor_pack "$W64/installer/QOR_SETUP.exe" "$W64/tests/standins/extractor/UnRAR.exe" \
+    build/host/tools/qor_pack "$BUILD/installer/QOR_SETUP.exe" "$BUILD/tests/standins/extractor/UnRAR.exe" \
       "$DEMO/package/QOR.rar" "$DEMO/package/QOR_SETUP.exe" > /dev/null || return 1
 
   # Version 6.02's package: the launcher with 6.2.0.0 in its version resource (the fixed file
   # information after its signature BD 04 EF FE), which the updater then reads as 6.02.
-  cp "$W64/launcher/QOR.exe" "$update/QOR.exe"
+  cp "$BUILD/launcher/QOR.exe" "$update/QOR.exe"
   offset=$(LC_ALL=C grep -obUaP '\xBD\x04\xEF\xFE' "$update/QOR.exe" | head -n 1 | cut -d: -f1)
   [ -n "$offset" ] || return 1
   printf '\x02\x00\x06\x00\x00\x00\x00\x00\x02\x00\x06\x00\x00\x00\x00\x00' |
@@ -418,21 +433,20 @@ publish 6.01 '1. 首个正式版本' QOR_UPDATE_601.rar
 
 echo "== demo: Wine environment"
 bash scripts/wine-fixture.sh start "$ENV" > "$LOGS/wine-fixture.log" 2>&1 || die "no Wine environment, see $LOGS/wine-fixture.log"
-ln -s "$DRIVE_D" "$PREFIX/dosdevices/d:"
 WINE_USER=$(ls "$PREFIX/drive_c/users" | grep -vx Public | head -n 1)
 # No window manager runs on the virtual display: Wine draws the title bars and frames itself, so
 # that the pictures show the windows' captions.
 W reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f > "$LOGS/reg.out" 2>&1
 # Wine has no timeout command; the uninstaller's delayed self-removal needs one.
-cp "$W64/tests/standins/timeout/timeout.exe" "$PREFIX/drive_c/windows/system32/timeout.exe"
+cp "$BUILD/tests/standins/timeout/timeout.exe" "$PREFIX/drive_c/windows/$SYSTEM_DIR/timeout.exe"
 # The spreadsheet host: the stand-in as excel.exe, registered as "Excel.Application".
-office=$PREFIX/drive_c/Program\ Files/Microsoft\ Office/Office16
+office=$PREFIX/drive_c/$OFFICE_DIR/Microsoft\ Office/Office16
 mkdir -p "$office"
-cp "$W64/tests/standins/qor_excel_standin.exe" "$office/excel.exe"
+cp "$BUILD/tests/standins/qor_excel_standin.exe" "$office/excel.exe"
 printf 'version=16.0\r\nlog=%s\r\n' "$(winpath "$LOGS/excel-calls.log")" > "$office/excel_standin.ini"
 W "$OFFICE_WIN\\excel.exe" /regserver > "$LOGS/excel-register.log" 2>&1 || die "the spreadsheet host stand-in was not registered"
 # The update server on port 80 of this run's loopback address.
-bg "$W64/tests/standins/qor_http_standin.exe" "$(winpath "$SERVER")" 0 "$ADDRESS"
+bg "$BUILD/tests/standins/qor_http_standin.exe" "$(winpath "$SERVER")" 0 "$ADDRESS"
 poll 120 is_file "$SERVER/ready" || die "the update-server stand-in did not start listening on $ADDRESS:80"
 # Test builds of the updater ask this server; test builds of the programs record what they start.
 export QOR_TEST_UPDATE_HOST=$ADDRESS
@@ -460,9 +474,9 @@ html() { sed -e 's/&/\&amp;/g' -e 's/</\&lt;/g' -e 's/>/\&gt;/g'; }
   printf '<style>body{font-family:sans-serif;max-width:70em;margin:auto}.passed{color:#080}.failed,.not{color:#c00}'
   printf 'figure{display:inline-block;margin:.5em;vertical-align:top;max-width:32em}figcaption{font-size:90%%}'
   printf 'ul{list-style:none;padding-left:1em}</style></head><body>\n'
-  printf '<h1>QOR: the life of the product under Wine</h1>\n'
-  printf '<p>Installed from a package of the x86_64 test builds into D:\\%s\\, with the spreadsheet-host stand-in as Excel and the update-server stand-in on %s. %s (%d s).</p>\n' \
-    "$PRODUCT" "$ADDRESS" "$summary" $((SECONDS - begun))
+  printf '<h1>QOR: the life of the product under Wine, %s build</h1>\n' "$ARCH"
+  printf '<p>Installed from a package of the %s test builds into D:\\%s\\, with the spreadsheet-host stand-in as Excel and the update-server stand-in on %s. %s (%d s).</p>\n' \
+    "$ARCH" "$PRODUCT" "$ADDRESS" "$summary" $((SECONDS - begun))
   for i in $(seq 1 $step); do
     printf '<h2>%d. %s — <span class="%s">%s</span></h2>\n' "$i" "$(html <<< "${STEP_TITLE[i]}")" \
       "${STEP_RESULT[i]%% *}" "${STEP_RESULT[i]}"

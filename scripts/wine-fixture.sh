@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Starts or stops the Wine environment of one build tree: a fresh prefix with a warm wineserver,
 # the Chinese locale, an Xvfb display of its own and Chinese font replacements.
-#   scripts/wine-fixture.sh start STATE_DIR    (prefix in STATE_DIR/wineprefix)
+#   scripts/wine-fixture.sh start STATE_DIR [PROBE.exe]   (prefix in STATE_DIR/wineprefix)
 #   scripts/wine-fixture.sh stop STATE_DIR
 # "start" writes STATE_DIR/wine-env.state, a shell fragment with the variables every Windows
 # program of the run needs; scripts/wine-run.sh reads it. Both commands first end whatever an
 # earlier, interrupted run of the same STATE_DIR left running, so the next run starts clean.
+# With PROBE.exe (an i686 program), "start" fails unless the prefix runs it under WoW64.
 # Everything stays inside STATE_DIR, so build trees side by side never share a prefix or display.
 set -euo pipefail
 cmd=$1
@@ -84,6 +85,12 @@ for f in 宋体 SimSun NSimSun 新宋体 微软雅黑 "Microsoft YaHei"; do
   "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$f" /t REG_SZ /d "WenQuanYi Zen Hei" /f \
     < /dev/null > /dev/null 2>&1
 done
+
+if [ -n "${3:-}" ] && ! "$WINE" "$3" < /dev/null > "$dir/wow64-probe.log" 2>&1; then
+  echo "The i686 programs do not run under Wine's WoW64 mode here ($(cat "$dir/wow64-probe.log" 2> /dev/null))." >&2
+  echo "Wine's 32-bit Windows DLLs are missing: run scripts/setup.sh as root (its step for libwine:i386)." >&2
+  exit 1
+fi
 
 {
   printf 'QOR_XVFB_PID=%s\n' "$xvfb_pid"

@@ -823,18 +823,20 @@ protected:
         GetExitCodeProcess(setup.pi.hProcess, &code);
         return code;
     }
+    struct WindowSearch {
+        DWORD pid;
+        bool found;
+    };
+    static BOOL CALLBACK MatchVisible(HWND w, LPARAM p) {
+        auto* s = reinterpret_cast<WindowSearch*>(p);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == s->pid && IsWindowVisible(w)) s->found = true;
+        return !s->found;
+    }
     static bool VisibleWindowOf(DWORD pid) {
-        struct Search {
-            DWORD pid;
-            bool found;
-        } search{pid, false};
-        EnumWindows([](HWND w, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner == s->pid && IsWindowVisible(w)) s->found = true;
-            return !s->found;
-        }, reinterpret_cast<LPARAM>(&search));
+        WindowSearch search{pid, false};
+        EnumWindows(MatchVisible, reinterpret_cast<LPARAM>(&search));
         return search.found;
     }
     void TearDown() override {

@@ -448,6 +448,10 @@ TEST(SetupCommand, DeploymentSwitchesAndTheOldForms) {
         {"/u x", false, false, true, "", ""},      // nor this
         {"/S", false, true, true, "", ""},
         {"/S /D=D:\\Some Folder\\QOR", false, true, true, "", "D:\\Some Folder\\QOR"},
+        {"/S /D=\"D:\\Some Folder\\QOR\"", false, true, true, "", "D:\\Some Folder\\QOR"},
+        {"/S \"/D=D:\\Some Folder\\QOR\"", false, true, true, "", "D:\\Some Folder\\QOR"},
+        {"\"/D=D:\\Q\" ", false, false, true, "", "D:\\Q"},
+        {"/S \"/D=D:\\Some Folder", false, true, false, "", ""},  // no closing quote
         {"/S /LOG=\"C:\\a b\\s.log\" /D=E:\\Q ", false, true, true, "C:\\a b\\s.log", "E:\\Q"},
         {"/u /S", true, true, true, "", ""},
         {"/u /LOG=C:\\u.log", true, false, true, "C:\\u.log", ""},
