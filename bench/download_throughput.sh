@@ -6,20 +6,22 @@
 # reads, the updater's window shown with its progress), and prints both throughputs (medians)
 # and their ratio. Goals: DownloadFile at least 20 MB/s, at least 0.16 of curl's in the same run.
 # A fourth transfer clicks the window's 取消 button three times and prints how soon the window
-# answered each click with the give-up question. Needs the win64 build (scripts/build.sh).
+# answered each click with the give-up question. Needs the test build of the architecture that
+# QOR_BENCH_ARCH names (i686 by default, or x86_64; scripts/build.sh builds both).
 #
 #   bash bench/download_throughput.sh [megabytes, default 50]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 MB=${1:-50}
-B=$ROOT/build/win64
+source scripts/wine-env.sh
+qor_bench_build "$ROOT"
+B=$QOR_BENCH_BUILD
 for f in "$B/tests/standins/qor_http_standin.exe" "$B/tests/qor_download_bench.exe"; do
-  [ -f "$f" ] || { echo "missing $f: build the win64 preset first"; exit 1; }
+  [ -f "$f" ] || { echo "missing $f: build the $QOR_BENCH_PRESET preset first"; exit 1; }
 done
 command -v curl > /dev/null || { apt-get update -qq && apt-get install -y -qq curl > /dev/null; }
 
-source scripts/wine-env.sh
 qor_wine_start "$ROOT"
 WORK=$(mktemp -d /tmp/qor-bench.XXXXXX)
 SERVER_PID=

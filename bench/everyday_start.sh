@@ -5,13 +5,14 @@
 # Prints both medians and their ratio (goal: at most 1.2), and where the time goes: for each
 # point of the start-up the median milliseconds from process creation, beside the minimal
 # program's (the test build's trace, QOR_TEST_TRACE).
-#   bash bench/everyday_start.sh [runs]        (after scripts/build.sh)
+#   bash bench/everyday_start.sh [runs]        (after scripts/build.sh; QOR_BENCH_ARCH=i686|x86_64)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 runs=${1:-9}
-build="$root/build/win64"
 source scripts/wine-env.sh
+qor_bench_build "$root"
+build=$QOR_BENCH_BUILD
 qor_wine_start "$root"
 trap qor_wine_stop EXIT
 W=/usr/lib/wine/wine64

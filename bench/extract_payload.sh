@@ -3,16 +3,19 @@
 # copying the same 200 MB through user space with cat, in the same run. Prints the times (cp's
 # too), the speed ratio (cat time / extraction time; 1.0 = as fast as cat, goal >= 0.9) and the
 # extraction's peak memory (goal < 16 MB). cp is no reference for the ratio: coreutils 9 copies
-# with copy_file_range inside the kernel, which a program that reads and writes cannot do. Needs the win64 build; starts its own Wine prefix unless WINEPREFIX is set.
+# with copy_file_range inside the kernel, which a program that reads and writes cannot do. Builds
+# its program in the test build that QOR_BENCH_ARCH names (i686 by default, or x86_64); starts
+# its own Wine prefix unless WINEPREFIX is set.
 #   bench/extract_payload.sh [megabytes]   (default 200)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 mb=${1:-200}
-cmake --build --preset win64 --target qor_bench_extract > /dev/null
-bench=$(find build/win64 -name qor_bench_extract.exe | head -n 1)
+source scripts/wine-env.sh
+qor_bench_build "$root"
+cmake --build --preset "$QOR_BENCH_PRESET" --target qor_bench_extract > /dev/null
+bench=$(find "$QOR_BENCH_BUILD" -name qor_bench_extract.exe | head -n 1)
 if [ -z "${WINEPREFIX:-}" ]; then
-  source scripts/wine-env.sh
   qor_wine_start "$root"
   trap qor_wine_stop EXIT
 fi

@@ -26,20 +26,26 @@ DRIVE_D=$ENV/drive_d               # drive D: of the prefix, made by scripts/win
 SHOTS=$DEMO/shots
 LOGS=$DEMO/logs
 SERVER=$DEMO/server                # the update server's files
-ARCH=${QOR_DEMO_ARCH:-i686}
-case $ARCH in
-  i686)   # 32-bit programs on 64-bit Windows: 32-bit Office, the 32-bit registry view, SysWOW64
-    BUILD=$ROOT/build/wow64
-    OFFICE_DIR='Program Files (x86)'
-    UNINSTALL_ROOT='HKLM\Software\Wow6432Node'
-    SYSTEM_DIR=syswow64 ;;
-  x86_64)
-    BUILD=$ROOT/build/win64
-    OFFICE_DIR='Program Files'
-    UNINSTALL_ROOT='HKLM\Software'
-    SYSTEM_DIR=system32 ;;
-  *) echo "demo: QOR_DEMO_ARCH is i686 or x86_64, not \"$ARCH\"" >&2; exit 2 ;;
-esac
+# use_arch ARCH: the build the demo shows. i686 is what customers get: 32-bit programs on
+# 64-bit Windows, with 32-bit Office, the 32-bit registry view and SysWOW64.
+use_arch() {
+  ARCH=$1
+  case $ARCH in
+    i686)
+      BUILD=$ROOT/build/wow64
+      OFFICE_DIR='Program Files (x86)'
+      UNINSTALL_ROOT='HKLM\Software\Wow6432Node'
+      SYSTEM_DIR=syswow64 ;;
+    x86_64)
+      BUILD=$ROOT/build/win64
+      OFFICE_DIR='Program Files'
+      UNINSTALL_ROOT='HKLM\Software'
+      SYSTEM_DIR=system32 ;;
+    *) echo "demo: QOR_DEMO_ARCH is i686 or x86_64, not \"$ARCH\"" >&2; exit 2 ;;
+  esac
+  UNINSTALL_KEY="$UNINSTALL_ROOT\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$PRODUCT"
+  OFFICE_WIN="C:\\$OFFICE_DIR\\Microsoft Office\\Office16"
+}
 # The UI driver reads, clicks and pictures the windows of either build from the 64-bit side.
 UIDRIVER=$ROOT/build/win64/tests/standins/uidriver.exe
 
@@ -49,10 +55,8 @@ APP_WIN="D:\\$PRODUCT"
 BOOKS_WIN='D:\QOR账套'
 BOOK_NAME=2026年度账套.qorb         # no blank: Wine's reg splits the association's command there
 BOOK_WIN="$BOOKS_WIN\\$BOOK_NAME"
-UNINSTALL_KEY="$UNINSTALL_ROOT\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$PRODUCT"
 MENU=$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/$PRODUCT
 MENU_WIN="C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\$PRODUCT"
-OFFICE_WIN="C:\\$OFFICE_DIR\\Microsoft Office\\Office16"
 ADDRESS=127.$((RANDOM % 250 + 1)).$((RANDOM % 250 + 1)).1   # a loopback address of this run's own
 
 PIDS=()
@@ -426,13 +430,26 @@ step_uninstall() {
 # ---- the machine ------------------------------------------------------------------------------
 bash scripts/wine-fixture.sh stop "$ENV" > /dev/null 2>&1
 rm -rf "$DEMO"
-mkdir -p "$DRIVE_D" "$SHOTS" "$LOGS" "$SERVER"
-echo "== demo: packages ($((SECONDS - begun)) s)"
+mkdir -p "$SHOTS" "$LOGS" "$SERVER"
+echo "== demo: Wine environment"
+bash scripts/wine-fixture.sh start "$ENV" > "$LOGS/wine-fixture.log" 2>&1 || die "no Wine environment, see $LOGS/wine-fixture.log"
+# Without QOR_DEMO_ARCH the demo shows the i686 build wherever this Wine can show a 32-bit
+# program's windows. Wine 8's WoW64 mode cannot: a 32-bit program has no device contexts there,
+# so its windows stay blank and Wine's own edit control crashes once it holds text.
+ARCH_NOTE=""
+if [ -n "${QOR_DEMO_ARCH:-}" ]; then
+  use_arch "$QOR_DEMO_ARCH"
+elif W "$ROOT/build/wow64/tests/standins/qor_wow64_probe.exe" --windows > "$LOGS/wow64-probe.log" 2>&1; then
+  use_arch i686
+else
+  use_arch x86_64
+  ARCH_NOTE="The i686 build was not shown: this Wine runs 32-bit programs without device contexts ($(tr -d '\r' < "$LOGS/wow64-probe.log")), so their windows would be blank and its edit control would crash. QOR_DEMO_ARCH=i686 runs it anyway."
+  echo "demo: $ARCH_NOTE"
+fi
+echo "== demo: the $ARCH build; packages ($((SECONDS - begun)) s)"
 make_packages || die "the packages could not be made"
 publish 6.01 '1. 首个正式版本' QOR_UPDATE_601.rar
 
-echo "== demo: Wine environment"
-bash scripts/wine-fixture.sh start "$ENV" > "$LOGS/wine-fixture.log" 2>&1 || die "no Wine environment, see $LOGS/wine-fixture.log"
 WINE_USER=$(ls "$PREFIX/drive_c/users" | grep -vx Public | head -n 1)
 # No window manager runs on the virtual display: Wine draws the title bars and frames itself, so
 # that the pictures show the windows' captions.
@@ -477,6 +494,7 @@ html() { sed -e 's/&/\&amp;/g' -e 's/</\&lt;/g' -e 's/>/\&gt;/g'; }
   printf '<h1>QOR: the life of the product under Wine, %s build</h1>\n' "$ARCH"
   printf '<p>Installed from a package of the %s test builds into D:\\%s\\, with the spreadsheet-host stand-in as Excel and the update-server stand-in on %s. %s (%d s).</p>\n' \
     "$ARCH" "$PRODUCT" "$ADDRESS" "$summary" $((SECONDS - begun))
+  [ -z "$ARCH_NOTE" ] || printf '<p>%s</p>\n' "$(html <<< "$ARCH_NOTE")"
   for i in $(seq 1 $step); do
     printf '<h2>%d. %s — <span class="%s">%s</span></h2>\n' "$i" "$(html <<< "${STEP_TITLE[i]}")" \
       "${STEP_RESULT[i]%% *}" "${STEP_RESULT[i]}"

@@ -5,7 +5,7 @@
 file(GLOB QOR_WINE_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/wine/*.cpp)
 if(QOR_WINE_SOURCES)
   qor_gtest(qor_wine_tests SOURCES ${QOR_WINE_SOURCES} ${PROJECT_SOURCE_DIR}/launcher/forms/form_kit.cpp
-            LIBS qor_launcher_logic qor_win32 comctl32 gdi32 user32)
+            LIBS qor_launcher_logic qor_installer_logic qor_win32 comctl32 gdi32 user32)
   target_compile_definitions(qor_wine_tests PRIVATE
     QOR_TEST_SLEEPER_EXE="$<TARGET_FILE:qor_sleeper>"
     QOR_TEST_LAUNCHER_EXE="$<TARGET_FILE:QOR>")

@@ -55,7 +55,8 @@ bool Win32SystemQueries::DriveExists(const std::string& drive) {
 
 std::vector<std::string> Win32SystemQueries::OwnedFolders() {
     std::vector<std::string> folders;
-    const int ids[] = {CSIDL_WINDOWS,          CSIDL_SYSTEM,           CSIDL_PROGRAM_FILES,
+    // CSIDL_SYSTEMX86 is SysWOW64 on 64-bit Windows, whichever the program's bitness.
+    const int ids[] = {CSIDL_WINDOWS,          CSIDL_SYSTEM,           CSIDL_SYSTEMX86,  CSIDL_PROGRAM_FILES,
                        CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROFILE,
                        CSIDL_DESKTOPDIRECTORY, CSIDL_PERSONAL,         CSIDL_COMMON_DESKTOPDIRECTORY,
                        CSIDL_COMMON_DOCUMENTS, CSIDL_APPDATA,          CSIDL_LOCAL_APPDATA,

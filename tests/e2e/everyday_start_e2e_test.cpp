@@ -319,6 +319,16 @@ TEST_F(FirstStart, ConfiguresTheMachineOnce) {
     }, std::chrono::seconds(30)));
     const std::string stored = win32::Narrow(command);
     EXPECT_TRUE(stored == "\"" + Exe() + "\" \"%1\"" || stored == "\"" + Exe() + "\" \"\"%1\"") << stored;
+    // The 64-bit shell (Explorer) reads the same command, which starts this build's launcher:
+    // the class keys are shared between the two registry views.
+    HKEY open = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"qorbfile\\shell\\open\\command", 0, KEY_READ | KEY_WOW64_64KEY, &open),
+              ERROR_SUCCESS);
+    wchar_t shells[1024] = {};
+    DWORD shellsSize = sizeof shells;
+    EXPECT_EQ(RegGetValueW(open, nullptr, nullptr, RRF_RT_REG_SZ, nullptr, shells, &shellsSize), ERROR_SUCCESS);
+    RegCloseKey(open);
+    EXPECT_EQ(win32::Narrow(shells), stored);
     wchar_t type[64] = {};
     DWORD size = sizeof type;
     EXPECT_EQ(RegGetValueW(HKEY_CLASSES_ROOT, L".qorb", nullptr, RRF_RT_REG_SZ, nullptr, type, &size), ERROR_SUCCESS);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "installer/install_record.h"
 #include "platform/win32/file_store_win32.h"
 #include "platform/win32/shell_links_win32.h"
 #include "platform/win32/system_queries_win32.h"
@@ -78,6 +79,13 @@ TEST(InstallerAdaptersTest, DrivesOwnedFoldersAndSpecialFolders) {
     EXPECT_FALSE(system.DriveExists("C"));
     std::vector<std::string> owned = system.OwnedFolders();
     EXPECT_NE(std::find(owned.begin(), owned.end(), system.WindowsFolder()), owned.end());
+    // Both program folders and both system folders of 64-bit Windows, as a program of either
+    // bitness sees them, are never removed whole.
+    const std::vector<std::string> protectedFolders = installer::ProtectedFolders(system);
+    for (const char* folder : {"C:\\Program Files", "C:\\Program Files (x86)\\", "c:\\windows\\syswow64",
+                               "C:\\Windows\\System32", "C:\\Program Files\\Common Files"})
+        EXPECT_TRUE(installer::IsProtectedFolder(folder, protectedFolders)) << folder;
+    EXPECT_FALSE(installer::IsProtectedFolder("C:\\Program Files (x86)\\QOR", protectedFolders));
     SetEnvironmentVariableW(L"QOR_TEST_FOLDER", L"C:\\程序 文件");
     EXPECT_EQ(system.EnvironmentValue("QOR_TEST_FOLDER"), "C:\\程序 文件");
     SetEnvironmentVariableW(L"QOR_TEST_FOLDER", nullptr);

@@ -76,6 +76,13 @@ bool KeyExists(const std::wstring& key) {
     return true;
 }
 
+bool MachineKeyExists(const std::wstring& key, REGSAM view) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
+    RegCloseKey(handle);
+    return true;
+}
+
 std::wstring GuidText(REFGUID guid) {
     wchar_t text[40] = {};
     StringFromGUID2(guid, text, 40);
@@ -308,6 +315,13 @@ TEST_F(QordClient, Regsvr32RegistersAndUnregistersTheClassesAndTypeLibrary) {
     }
     EXPECT_TRUE(KeyExists(typelib_key));
     EXPECT_TRUE(KeyExists(L"Interface\\" + GuidText(IID__PCINF1)));
+    // The classes land in the registry view of the library's bitness, where clients of that
+    // bitness look: the i686 library in the 32-bit view (Wow6432Node), as 32-bit Office needs it.
+    const REGSAM own = sizeof(void*) == 4 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    const REGSAM other = sizeof(void*) == 4 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+    const std::wstring machineKey = L"Software\\Classes\\CLSID\\" + GuidText(CLSID_PCINF1) + L"\\InprocServer32";
+    EXPECT_TRUE(MachineKeyExists(machineKey, own));
+    EXPECT_FALSE(MachineKeyExists(machineKey, other));
 
     ASSERT_EQ(RunRegsvr32(L"/u /s"), 0u);
     for (int i = 0; i < 3; ++i) {
@@ -797,7 +811,9 @@ std::string RunScript(const std::string& script) {
 }
 
 // A late-bound script client: Err.Number is the library's own number (the control-facility
-// form maps back to it), Err.Description and Err.Source its texts; the good path answers.
+// form maps back to it), Err.Description and Err.Source its texts; the good path answers. The
+// script host comes from this build's system folder: in the i686 build on 64-bit Windows that is
+// SysWOW64's 32-bit cscript.exe, a 32-bit automation client of the 32-bit library.
 TEST_F(QordClient, ScriptClientReadsTheErrorNumbersAndTheAnswers) {
     int unopened = 1;
     while (unopened <= 3 && DriveOpens(unopened)) ++unopened;
