@@ -80,6 +80,10 @@ rm -rf "$dir/drive_d"
 mkdir -p "$dir/drive_d"
 ln -sfn "$dir/drive_d" "$WINEPREFIX/dosdevices/d:"
 
+# A program that crashes ends at once with a backtrace on its error output, instead of waiting
+# behind Wine's crash dialog for a click that no test gives.
+"$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f < /dev/null > /dev/null 2>&1
+
 # Chinese fonts for readable windows.
 for f in 宋体 SimSun NSimSun 新宋体 微软雅黑 "Microsoft YaHei"; do
   "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$f" /t REG_SZ /d "WenQuanYi Zen Hei" /f \

@@ -228,6 +228,7 @@ TEST_F(UpdateCycle, DownloadHandOffInstallAndRestart) {
               "Host: " + server_.address() + "\r\nConnection: close\r\n\r\n");
 
     // 2. The launcher hands over to the updater with "/s" and ends.
+    QOR_SKIP_WHERE_EDIT_CONTROLS_CRASH();
     ASSERT_TRUE(Ended(Start("QOR.exe", "D:\\Books\\a.qorb"), 60000));
     EXPECT_EQ(Report()["End"], "2");
     EXPECT_EQ(ReadBytes(app_ + "\\SYS\\setinf.txt"), "FSSHOW = False\r\nFFSHOW = False\r\nZTCOMMAND = D:\\Books\\a.qorb\r\n");
@@ -285,6 +286,7 @@ TEST_F(UpdateCycle, DownloadHandOffInstallAndRestart) {
 }
 
 TEST_F(UpdateCycle, OnlineUpgradeThenGivingUp) {
+    QOR_SKIP_WHERE_EDIT_CONTROLS_CRASH();
     const std::string package = Archive({{false, "QOR.exe", launcherBytes_}});
     ServeLog("6.02");
     server_.Serve(PackagePath(), package);
@@ -317,6 +319,7 @@ TEST_F(UpdateCycle, OnlineUpgradeThenGivingUp) {
 }
 
 TEST_F(UpdateCycle, MisbehavingServerIsReportedAndNeverHangs) {
+    QOR_SKIP_WHERE_EDIT_CONTROLS_CRASH();
     // A log that never arrives whole, or a page in its place (a proxy's login page answered 200):
     // nothing is offered.
     const std::pair<const char*, const char*> logs[] = {{"500", "6.02"}, {"stall", "6.02"}, {"short", "6.02"}, {"", "<html>"}};
@@ -341,6 +344,7 @@ TEST_F(UpdateCycle, MisbehavingServerIsReportedAndNeverHangs) {
 }
 
 TEST_F(UpdateCycle, FailedExtractionIsAnErrorAndGivingUpRestartsTheLauncher) {
+    QOR_SKIP_WHERE_EDIT_CONTROLS_CRASH();
     // A damaged archive that breaks off before the launcher, then one without a launcher at all.
     std::string damaged = Archive({{false, "SYS\\a.txt", "a"}, {false, "QOR.exe", std::string(4000, 'x')}});
     damaged.resize(damaged.size() - 2000);
@@ -380,6 +384,7 @@ TEST_F(UpdateCycle, StaleAccountSetIsNeverReopened) {
     EXPECT_EQ(Report()["End"], "2");
     EXPECT_EQ(ReadBytes(app_ + "\\SYS\\setinf.txt"), "FSSHOW = False\r\nFFSHOW = False\r\nZTCOMMAND = \r\n");
 
+    QOR_SKIP_WHERE_EDIT_CONTROLS_CRASH();
     HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
     ASSERT_NE(window, nullptr);
     const auto started = GiveUpAndEnd(window);
@@ -460,6 +465,7 @@ TEST_F(SignedUpdateCycle, SignedPackageIsVerifiedMarkedAndInstalled) {
     EXPECT_TRUE(EndsWith(ReadBytes(app_ + "\\QOR_UPDATE.LOG"), "  ! DOWNLOAD COMPLETE"));
     EXPECT_NE(server_.Requests().find("GET " + PackagePath() + ".sig HTTP/1.1"), std::string::npos);
 
+    QOR_SKIP_WHERE_EDIT_CONTROLS_CRASH();
     Start("QOR_UPDATE.exe", "/s");
     HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
     ASSERT_NE(window, nullptr);
@@ -496,6 +502,7 @@ TEST_F(SignedUpdateCycle, ForgedMissingOrForeignSignaturesAreRefused) {
         EXPECT_FALSE(EndsWith(ReadBytes(app_ + "\\QOR_UPDATE.LOG"), "DOWNLOAD COMPLETE")) << c.name;
 
         // Through the window: the message, nothing installed.
+        if (test::DeviceContextsAreMissing()) continue;
         HANDLE updater = Start("QOR_UPDATE.exe", "");
         HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
         ASSERT_NE(window, nullptr) << c.name;
@@ -513,6 +520,7 @@ TEST_F(SignedUpdateCycle, ForgedMissingOrForeignSignaturesAreRefused) {
     WriteBytes(app_ + "\\QOR_UPDATE.rar", changed);
     WriteBytes(app_ + "\\QOR_UPDATE.rar.sig", good);
     DeleteFileW(Wide(app_ + "\\started.txt").c_str());
+    QOR_SKIP_WHERE_EDIT_CONTROLS_CRASH();
     Start("QOR_UPDATE.exe", "/s");
     HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
     ASSERT_NE(window, nullptr);
