@@ -15,6 +15,6 @@ for preset in host win32 win64 wow64; do
   rm -f "build-$preset.log"
 done
 echo "== demo installer packages"
-for preset in win32 win64; do bash scripts/pack-demo.sh "$preset"; done
+for preset in win32 win64 wow64; do bash scripts/pack-demo.sh "$preset"; done
 echo "== deliverables"
 find build/win32 build/win64 -maxdepth 3 \( -name 'QOR*.exe' -o -name 'qord.dll' \) -printf '%p\n' | sort

@@ -4,10 +4,10 @@
 # = the bare build/<preset>/installer/QOR_SETUP.exe + the console-extractor stand-in + an archive
 # of a small demo application tree (QOR.exe, qor.ico, UnRAR.exe at its root, a SYS sub-folder,
 # a file with a Chinese name), made with the host tools of build/host.
-# Usage: scripts/pack-demo.sh PRESET   (win32 or win64; host and that preset already built)
+# Usage: scripts/pack-demo.sh PRESET   (win32, win64 or wow64; host and that preset already built)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-preset=${1:?usage: pack-demo.sh win32|win64}
+preset=${1:?usage: pack-demo.sh win32|win64|wow64}
 build=build/$preset/installer
 tools=build/host
 demo=$build/demo

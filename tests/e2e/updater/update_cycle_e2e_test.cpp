@@ -34,14 +34,20 @@ std::string Text(HWND window, int id) { return uidriver::WindowText(GetDlgItem(w
 bool Visible(HWND window, int id) { return IsWindowVisible(GetDlgItem(window, id)) != 0; }
 
 // Ids of the running processes with this image name (letter case ignored).
+// The processes of an image name, apart from the one that started this test program (Wine
+// starts a 32-bit program from the command line through its start.exe, which waits for it).
 std::vector<DWORD> ProcessesNamed(const std::wstring& image) {
     std::vector<DWORD> ids;
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snap == INVALID_HANDLE_VALUE) return ids;
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
+    DWORD parent = 0;
     for (BOOL more = Process32FirstW(snap, &entry); more; more = Process32NextW(snap, &entry))
-        if (_wcsicmp(entry.szExeFile, image.c_str()) == 0) ids.push_back(entry.th32ProcessID);
+        if (entry.th32ProcessID == GetCurrentProcessId()) parent = entry.th32ParentProcessID;
+    for (BOOL more = Process32FirstW(snap, &entry); more; more = Process32NextW(snap, &entry))
+        if (_wcsicmp(entry.szExeFile, image.c_str()) == 0 && entry.th32ProcessID != parent)
+            ids.push_back(entry.th32ProcessID);
     CloseHandle(snap);
     return ids;
 }
