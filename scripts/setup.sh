@@ -34,11 +34,11 @@ stamp=$wine_dir/i386-windows/.qor-libwine-i386
 if [ "$(cat "$stamp" 2> /dev/null)" != "$version" ]; then
   echo "setup: Wine's 32-bit Windows DLLs (libwine:i386 $version)"
   cache=/var/cache/qor-apt
-  apt_private=(-q -o APT::Architectures::=amd64 -o APT::Architectures::=i386
-               -o Dir::State::Lists="$cache/lists" -o Dir::Cache::Archives="$cache/archives")
-  mkdir -p "$cache/lists/partial" "$cache/archives/partial"
+  apt_private=(-q -o APT::Architectures::=amd64 -o APT::Architectures::=i386 -o Dir::State::Lists="$cache/lists")
+  mkdir -p "$cache/lists/partial"
   deb=$(ls "$cache"/libwine_"${version//\~/%7e}"_i386.deb "$cache"/libwine_"$version"_i386.deb 2> /dev/null | head -n 1 || true)
   if [ -z "$deb" ]; then
+    rm -f "$cache"/libwine_*_i386.deb
     apt-get "${apt_private[@]}" update > "$cache/update.log" 2>&1 || { cat "$cache/update.log"; exit 1; }
     (cd "$cache" && apt-get "${apt_private[@]}" download "libwine:i386=$version") > "$cache/download.log" 2>&1 ||
       { cat "$cache/download.log"; exit 1; }
