@@ -224,8 +224,8 @@ protected:
         return path;
     }
 
-    void Start(SetupRun& setup, const std::string& exe, const std::string& arguments) {
-        StartCommand(setup, "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments));
+    void Start(SetupRun& setup, const std::string& exe, const std::string& arguments, bool native = false) {
+        StartCommand(setup, "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments), native);
     }
     // Starts the command line exactly as given (as the shell starts an UninstallString). With
     // `native`, System32 is the 64-bit one even for this build's 32-bit test program.
@@ -839,7 +839,7 @@ protected:
     // ever seen.
     DWORD RunSilent(const std::string& exe, const std::string& arguments, bool& windowSeen, bool native = false) {
         SetupRun setup;
-        StartCommand(setup, "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments), native);
+        Start(setup, exe, arguments, native);
         windowSeen = false;
         const DWORD pid = setup.pi.dwProcessId;
         PollUntil([&] {
