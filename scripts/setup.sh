@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake g++ make googletest g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
           libwine-dev wine wine64 xvfb x11-utils locales fonts-wqy-zenhei imagemagick
-          clang libclang-rt-dev libssl-dev osslsigncode)
+          clang libclang-rt-dev libssl-dev osslsigncode dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -50,3 +50,7 @@ if [ "$(cat "$stamp" 2> /dev/null)" != "$version" ]; then
   rm -rf "$cache/x32"
   echo "$version" > "$stamp"
 fi
+
+# The real console RAR extractor, built from Debian's source, and the RAR compressor that makes
+# the test, demo and release archives (build/extractor).
+bash "$(dirname "$0")/real-extractor.sh"
