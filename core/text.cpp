@@ -164,6 +164,11 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder + "\\" + name;
 }
 
+std::string QuotedFolderArgument(const std::string& folder) {
+    const size_t end = folder.find_last_not_of('\\');
+    return "\"" + folder.substr(0, end == std::string::npos ? 0 : end + 1) + "\\\\\"";
+}
+
 std::string PadNumber(long value, int width) {
     std::string digits = std::to_string(std::labs(value));
     if (static_cast<int>(digits.size()) < width) digits.insert(0, width - digits.size(), '0');

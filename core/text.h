@@ -30,6 +30,14 @@ std::vector<std::string> SplitLines(const std::string& text);
 // both give "C:\A\SYS\x").
 std::string JoinPath(const std::string& folder, const std::string& name);
 
+// A folder as the extractor's destination argument, in quotes, ending in "\\" before the closing
+// quote: "C:\A\" and "C:\A" both give "C:\A\\" with the quotes. A program that splits its command
+// line by the C runtime's rules reads "\\" before a quote as one "\" (a single one would escape
+// the quote); one that splits it itself keeps both, and Windows reads a doubled separator as
+// one. Either way the argument names the folder with its trailing separator, which the
+// extractor needs to take a folder that does not exist yet as a folder, not as a file mask.
+std::string QuotedFolderArgument(const std::string& folder);
+
 // The number in decimal, zero-padded on the left to at least `width` digits; a negative number
 // keeps its sign in front of the padded digits (-1 with width 4 gives "-0001").
 std::string PadNumber(long value, int width);

@@ -63,7 +63,7 @@ std::string BuildUninstallRecord(const std::string& scratchListing, const std::s
 
 std::string ExtractorCommand(const std::string& installPath, const std::string& destination) {
     return "\"" + installPath + "\\" + kExtractorName + "\" x -o+ \"" + installPath + "\\" + kArchiveName +
-           "\" \"" + destination + "\"";
+           "\" " + QuotedFolderArgument(destination);
 }
 
 std::vector<std::string> RegistryAddCommands(const std::string& installPath, uint64_t sizeKb) {

@@ -26,8 +26,8 @@ void ListTree(FileStore& files, const std::function<void()>& pump, std::string f
 std::string BuildUninstallRecord(const std::string& scratchListing, const std::string& scratchName,
                                  const std::string& installPath);
 
-// The extractor's command line: "I\UnRAR.exe" x -o+ "I\QOR_SETUP.rar" "DEST" (the doubled
-// backslash after I is kept).
+// The extractor's command line: "I\UnRAR.exe" x -o+ "I\QOR_SETUP.rar" "DEST\\" (the doubled
+// backslash after I is kept; the destination is written by QuotedFolderArgument).
 std::string ExtractorCommand(const std::string& installPath, const std::string& destination);
 
 // The "reg add" commands of the Uninstall entry, in order: the five the programs list shows

@@ -1,5 +1,9 @@
 #include "installer/sequences.h"
 
+#include <algorithm>
+#include <memory>
+#include <vector>
+
 #include "core/text.h"
 #include "core/wildcard.h"
 #include "installer/install_record.h"
@@ -49,6 +53,45 @@ bool RunExtractor(InstallerPlatform& platform, WizardView& view, const std::stri
         platform.runner.StartAndWait(ExtractorCommand(installPath, destination), WindowStyle::Hidden);
     if (!code) return false;
     if (exitCode) *exitCode = *code;
+    return true;
+}
+
+// True when both files can be read and hold the same bytes.
+bool SameBytes(FileStore& files, const std::string& a, const std::string& b) {
+    std::unique_ptr<ByteReader> left = files.OpenForReading(a);
+    std::unique_ptr<ByteReader> right = files.OpenForReading(b);
+    if (!left || !right) return false;
+    std::vector<char> x(65536), y(65536);
+    for (;;) {
+        size_t gotX = 0, gotY = 0;
+        if (!left->Read(x.data(), x.size(), gotX)) return false;
+        // Fill the same amount from the other side: reads may come back in pieces of any size.
+        while (gotY < gotX) {
+            size_t got = 0;
+            if (!right->Read(y.data() + gotY, gotX - gotY, got)) return false;
+            if (got == 0) break;
+            gotY += got;
+        }
+        if (gotY != gotX || !std::equal(x.begin(), x.begin() + gotX, y.begin())) return false;
+        if (gotX == 0) return true;
+    }
+}
+
+// The extractor's exit code when a file could not be created; it extracted the others.
+constexpr uint32_t kCouldNotCreate = 9;
+
+// After an extraction into the install folder that could not create every file: the archive
+// may carry the extractor itself, which cannot overwrite its own running image. It has ended
+// now, so the copy from the scratch folder takes its place; the install stands when every file
+// of the scratch listing then has its exact counterpart in the install folder (a file held open
+// by another program has not).
+bool CompletedFromScratch(FileStore& files, const std::string& listing, const std::string& scratch,
+                          const std::string& installPath) {
+    const std::string extractor = scratch + kExtractorName;
+    if (files.FileExists(extractor) && !files.CopyFileTo(extractor, installPath + kExtractorName)) return false;
+    for (const std::string& line : SplitLines(listing))
+        if (!EndsWith(line, "\\") && !SameBytes(files, line, installPath + line.substr(scratch.size())))
+            return false;
     return true;
 }
 
@@ -157,13 +200,13 @@ InstallOutcome RunInstall(InstallerPlatform& platform, WizardView& view, const s
         fail(InstallOutcome::ExtractionFailed);
     // Nothing is extracted into the install folder after a failure.
     if (error != InstallOutcome::Installed) return failed(error);
-    // 10. The extractor into the install folder. Its exit code is not read: the archive carries
-    // the extractor itself, which cannot overwrite its own running image and reports that as an
-    // error on every sound install.
-    if (!RunExtractor(platform, view, installPath, installPath, nullptr)) return failed(InstallOutcome::ExtractionFailed);
-    // 12. The record, from the scratch listing; an install without one could not be uninstalled.
+    // 10. The extractor into the install folder, then the same files as in the scratch folder.
+    if (!RunExtractor(platform, view, installPath, installPath, &exitCode)) return failed(InstallOutcome::ExtractionFailed);
     std::string listing;
     ListTree(files, [&view] { view.PumpEvents(); }, scratch, "*", listing);
+    if (exitCode >= 2 && !(exitCode == kCouldNotCreate && CompletedFromScratch(files, listing, scratch, installPath)))
+        return failed(InstallOutcome::ExtractionFailed);
+    // 12. The record, from the scratch listing; an install without one could not be uninstalled.
     uint64_t bytes = 0;
     for (const std::string& line : SplitLines(listing)) {
         if (EndsWith(line, "\\")) continue;

@@ -208,21 +208,23 @@ UpdaterNext InstallPackage(UpdaterPlatform& p, UpdaterState& s) {
     }
 
     const std::string q = "\"";
-    const std::string command = q + ExtractorPath(s) + q + " x -o+ " + q + package + q + " " + q + s.appFolder + q;
+    const std::string command = q + ExtractorPath(s) + q + " x -o+ " + q + package + q + " " + QuotedFolderArgument(s.appFolder);
     p.window.PumpMessages();
-    // The exit code is not read: a package may carry the extractor itself, which cannot
-    // overwrite its own running image; what counts is the launcher the extraction left.
-    if (!p.runner.StartAndWait(command, WindowStyle::NormalFocus)) failed = true;
+    // Exit codes from 2 on are the extractor's errors (1 is a warning): a damaged package, a
+    // file it could not create, nothing extracted.
+    const std::optional<uint32_t> exitCode = p.runner.StartAndWait(command, WindowStyle::NormalFocus);
+    if (!exitCode || *exitCode >= 2) failed = true;
 
     // Every update package carries the new launcher: the launcher and the updater judge "newer"
     // by its version, so an extraction that wrote none (a damaged or empty package, or one
     // without it) has failed, and the same package would be offered again on every start. The
-    // backup then takes the launcher's name again, so that a launcher always remains.
-    if (p.files.FileExists(launcher)) {
+    // backup then takes the launcher's name again, so that a launcher always remains, and so it
+    // does after any failure: the old version offers the same package again on the next try.
+    if (!p.files.FileExists(launcher)) failed = true;
+    if (!failed) {
         RemoveIfPresent(p.files, backup);
-    } else {
-        failed = true;
-        if (p.files.FileExists(backup)) p.files.RenameFile(backup, launcher);
+    } else if (p.files.FileExists(backup) && (!p.files.FileExists(launcher) || p.files.RemoveFile(launcher))) {
+        p.files.RenameFile(backup, launcher);
     }
     p.window.ShowStatus("升级包安装完成！");
 

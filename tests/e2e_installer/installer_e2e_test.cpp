@@ -462,8 +462,8 @@ TEST_F(InstallerEndToEnd, InstallsIntoTheChosenFolderRegistersAndStartsTheProgra
     // What the installer started: the extractor twice (hidden, awaited), the ten registry commands.
     const std::vector<std::string> started = StartedPrograms();
     ASSERT_EQ(started.size(), 12u);
-    EXPECT_EQ(started[0], "\"" + I + "\\UnRAR.exe\" x -o+ \"" + I + "\\QOR_SETUP.rar\" \"" + I + "QOR_SETUP_TEMP\\\"");
-    EXPECT_EQ(started[1], "\"" + I + "\\UnRAR.exe\" x -o+ \"" + I + "\\QOR_SETUP.rar\" \"" + I + "\"");
+    EXPECT_EQ(started[0], "\"" + I + "\\UnRAR.exe\" x -o+ \"" + I + "\\QOR_SETUP.rar\" \"" + I + "QOR_SETUP_TEMP\\\\\"");
+    EXPECT_EQ(started[1], "\"" + I + "\\UnRAR.exe\" x -o+ \"" + I + "\\QOR_SETUP.rar\" \"" + I + "\\\"");
     const std::string k = "reg add HKEY_LOCAL_MACHINE\\" + std::string(kUninstallKey);
     EXPECT_EQ(started[2], k + " /v DisplayIcon /t REG_SZ /d \"" + I + "qor.ico\" /f");
     EXPECT_EQ(started[3], k + " /v DisplayName /t REG_SZ /d " + kProduct + " /f");
@@ -690,7 +690,7 @@ TEST_F(InstallerEndToEnd, PackageWithoutTheExtractorFailsAndTheNextAttemptUsesTh
     Install(app);
     const std::vector<std::string> started = StartedPrograms();
     ASSERT_FALSE(started.empty());
-    EXPECT_EQ(started[0], "\"" + I + "\\UnRAR.exe\" x -o+ \"" + I + "\\QOR_SETUP.rar\" \"" + I + "QOR_SETUP_TEMP1\\\"");
+    EXPECT_EQ(started[0], "\"" + I + "\\UnRAR.exe\" x -o+ \"" + I + "\\QOR_SETUP.rar\" \"" + I + "QOR_SETUP_TEMP1\\\\\"");
     EXPECT_TRUE(IsFolder(I + "QOR_SETUP_TEMP"));
     EXPECT_FALSE(IsFolder(I + "QOR_SETUP_TEMP1"));
     const std::string record = ReadBytes(I + "uninstall.inf");
@@ -708,7 +708,7 @@ TEST_F(InstallerEndToEnd, FatalErrorOfTheFirstExtractionIsTheInstallError) {
     EXPECT_FALSE(IsFile(I + "uninstall.inf"));
     const std::vector<std::string> started = StartedPrograms();
     ASSERT_EQ(started.size(), 1u);
-    EXPECT_EQ(started[0], "\"" + I + "\\UnRAR.exe\" x -o+ \"" + I + "\\QOR_SETUP.rar\" \"" + I + "QOR_SETUP_TEMP\\\"");
+    EXPECT_EQ(started[0], "\"" + I + "\\UnRAR.exe\" x -o+ \"" + I + "\\QOR_SETUP.rar\" \"" + I + "QOR_SETUP_TEMP\\\\\"");
     EXPECT_TRUE(UninstallValues().empty());
     EXPECT_FALSE(IsFile(DesktopLink()));
 }

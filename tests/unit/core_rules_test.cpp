@@ -38,6 +38,11 @@ TEST(Text, SplitReplaceAllAndJoinPath) {
     EXPECT_EQ(JoinPath("C:\\A\\", "SYS\\x"), "C:\\A\\SYS\\x");
     EXPECT_EQ(JoinPath("C:\\A\\", "\\SYS\\x"), "C:\\A\\SYS\\x");
     EXPECT_EQ(JoinPath("\\\\srv\\share", "\\SYS\\"), "\\\\srv\\share\\SYS\\");
+    // The extractor's destination: one form for a folder with or without its separator, a
+    // drive root and a folder named with several separators at its end.
+    EXPECT_EQ(QuotedFolderArgument("C:\\A"), "\"C:\\A\\\\\"");
+    EXPECT_EQ(QuotedFolderArgument("C:\\A\\"), "\"C:\\A\\\\\"");
+    EXPECT_EQ(QuotedFolderArgument("D:\\\\"), "\"D:\\\\\"");
 }
 
 TEST(Text, PadNumberKeepsTheSignInFront) {

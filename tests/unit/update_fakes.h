@@ -146,6 +146,7 @@ public:
     std::vector<Started> started;
     std::vector<uint32_t> waited;
     uint32_t nextPid = 100;
+    uint32_t exitCode = 0;  // of every awaited program
     std::function<void(const std::string&)> onStart;
 
     uint32_t Start(const std::string& commandLine, WindowStyle style) override {
@@ -157,7 +158,7 @@ public:
         const uint32_t pid = Start(commandLine, style);
         if (pid == 0) return std::nullopt;
         waited.push_back(pid);
-        return 0;
+        return exitCode;
     }
     std::vector<std::string> Commands() const {
         std::vector<std::string> lines;

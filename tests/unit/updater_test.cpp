@@ -19,7 +19,7 @@ const std::string kLog = "C:\\QOR\\QOR_UPDATE.LOG";
 const std::string kPackage = "C:\\QOR\\QOR_UPDATE.rar";
 const std::string kLauncher = "C:\\QOR\\QOR.exe";
 const std::string kServerLog = "6.02\r\n修正报表\r\nhttp://127.0.0.1/pkg/QOR_UPDATE.rar";
-const std::string kExtract = "\"C:\\QOR\\UnRAR.exe\" x -o+ \"C:\\QOR\\QOR_UPDATE.rar\" \"C:\\QOR\"";
+const std::string kExtract = "\"C:\\QOR\\UnRAR.exe\" x -o+ \"C:\\QOR\\QOR_UPDATE.rar\" \"C:\\QOR\\\\\"";
 
 class Updater : public ::testing::Test {
 protected:
@@ -216,21 +216,29 @@ TEST_F(Installation, RestartWithoutCommandAndTheManualModes) {
     EXPECT_EQ(shell.messages, (std::vector<std::string>{"I:QOR自动升级成功！", "I:新的版本将在重新启动QOR软件后生效！"}));
 }
 
-// An extraction that leaves no new launcher has failed: the error, the old launcher back, the
-// package and the log kept for another try, the window idle.
+// An extraction that leaves no new launcher, or ends with the extractor's error, has failed:
+// the error, the old launcher back, the package and the log kept for another try, the window
+// idle.
 TEST_F(Installation, ExtractionWithoutNewLauncherIsAnError) {
     struct Case {
         const char* name;
         uint32_t pid;        // 0: the extractor does not start
         bool launcherBefore;
+        bool writes;         // the extractor writes the new launcher
+        uint32_t exitCode;
     } cases[] = {
-        {"extractor does not start", 0, true},
-        {"package without a launcher, or empty", 100, true},
-        {"no launcher before and none after", 100, false},
+        {"extractor does not start", 0, true, false, 0},
+        {"package without a launcher, or empty", 100, true, false, 0},
+        {"no launcher before and none after", 100, false, false, 0},
+        {"damaged package after the launcher", 100, true, true, 3},
+        {"a file held open", 100, true, true, 9},
+        {"nothing to extract", 100, true, false, 10},
     };
-    extractorWrites = false;
     for (const Case& c : cases) {
-        if (!c.launcherBefore) files.files.erase(kLauncher);
+        if (c.launcherBefore) files.files[kLauncher] = "launcher";
+        else files.files.erase(kLauncher);
+        extractorWrites = c.writes;
+        runner.exitCode = c.exitCode;
         runner.nextPid = c.pid;
         runner.started.clear();
         shell.messages.clear();

@@ -271,7 +271,7 @@ TEST_F(UpdateCycle, DownloadHandOffInstallAndRestart) {
     // own stages after that, but never an updater.
     const auto started = StartedLines();
     ASSERT_GE(started.size(), 3u);
-    EXPECT_EQ(started[1], "\"" + app_ + "\\UnRAR.exe\" x -o+ \"" + app_ + "\\QOR_UPDATE.rar\" \"" + app_ + "\"");
+    EXPECT_EQ(started[1], "\"" + app_ + "\\UnRAR.exe\" x -o+ \"" + app_ + "\\QOR_UPDATE.rar\" \"" + app_ + "\\\\\"");
     EXPECT_EQ(started[2], "\"" + app_ + "\\QOR.exe\" /0/D:\\Books\\a.qorb");
     EXPECT_EQ(ReadBytes(app_ + "\\SYS\\setinf.txt"), "FSSHOW = False\r\nFFSHOW = False\r\nZTCOMMAND = \r\n");
 

@@ -35,11 +35,14 @@ public:
             const std::string install = commandLine.substr(1, x - 1);  // I, ending in "\"
             if (!files_.files.count(install + "UnRAR.exe")) return 0;
             if (files_.files.count(install + "QOR_SETUP.rar")) {
+                // The destination ends in "\\" and the closing quote; Windows reads "\\" as one "\".
                 std::string dest = commandLine.substr(commandLine.rfind(" \"") + 2);
-                dest.pop_back();  // the closing quote
+                dest.resize(dest.size() - 2);
                 for (const auto& [path, content] : archive) {
                     if (!path.empty() && path.back() == '\\') files_.AddFolder(dest + path);
-                    else files_.AddFile(dest + path, content);
+                    // Neither an unwritable file nor its own running image is replaced.
+                    else if (!files_.unwritable.count(dest + path) && dest + path != install + "UnRAR.exe")
+                        files_.AddFile(dest + path, content);
                 }
             }
         }

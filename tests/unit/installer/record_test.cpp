@@ -46,7 +46,7 @@ TEST(RecordTest, ScratchNameRemovedAndFixedLinesAppended) {
 
 TEST(RecordTest, CommandTexts) {
     EXPECT_EQ(ExtractorCommand("D:\\\\", "D:\\\\QOR_SETUP_TEMP\\"),
-              "\"D:\\\\\\UnRAR.exe\" x -o+ \"D:\\\\\\QOR_SETUP.rar\" \"D:\\\\QOR_SETUP_TEMP\\\"");
+              "\"D:\\\\\\UnRAR.exe\" x -o+ \"D:\\\\\\QOR_SETUP.rar\" \"D:\\\\QOR_SETUP_TEMP\\\\\"");
     EXPECT_EQ(SelfRemovalCommands("C:\\A B\\", "QOR_SETUP"),
               (std::vector<std::string>{"cmd /c timeout /t 3 & del \"C:\\A B\\QOR_SETUP.exe\"",
                                         "cmd /c timeout /t 4 & rd \"C:\\A B\\\""}));

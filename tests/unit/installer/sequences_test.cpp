@@ -64,8 +64,8 @@ TEST_F(SequenceTest, InstallExtractsRecordsRegistersAndMakesTheShortcuts) {
     const std::string k = "reg add HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kProduct;
     EXPECT_EQ(runner.Commands(),
               (std::vector<std::string>{
-                  "\"D:\\X\\\\UnRAR.exe\" x -o+ \"D:\\X\\\\QOR_SETUP.rar\" \"D:\\X\\QOR_SETUP_TEMP\\\"",
-                  "\"D:\\X\\\\UnRAR.exe\" x -o+ \"D:\\X\\\\QOR_SETUP.rar\" \"D:\\X\\\"",
+                  "\"D:\\X\\\\UnRAR.exe\" x -o+ \"D:\\X\\\\QOR_SETUP.rar\" \"D:\\X\\QOR_SETUP_TEMP\\\\\"",
+                  "\"D:\\X\\\\UnRAR.exe\" x -o+ \"D:\\X\\\\QOR_SETUP.rar\" \"D:\\X\\\\\"",
                   k + " /v DisplayIcon /t REG_SZ /d \"D:\\X\\qor.ico\" /f",
                   k + " /v DisplayName /t REG_SZ /d QOR中小企业财务软件 /f",
                   k + " /v DisplayVersion /t REG_SZ /d 6.01 /f",
@@ -141,7 +141,7 @@ TEST_F(SequenceTest, FailuresUpToTheSecondExtractionEndInTheInstallError) {
     runner.started.clear();
     ASSERT_EQ(Install(), InstallOutcome::Installed);
     EXPECT_EQ(runner.started[0].command,
-              "\"D:\\X\\\\UnRAR.exe\" x -o+ \"D:\\X\\\\QOR_SETUP.rar\" \"D:\\X\\QOR_SETUP_TEMP2\\\"");
+              "\"D:\\X\\\\UnRAR.exe\" x -o+ \"D:\\X\\\\QOR_SETUP.rar\" \"D:\\X\\QOR_SETUP_TEMP2\\\\\"");
     EXPECT_EQ(files.files[I + "uninstall.inf"].find("QOR_SETUP_TEMP"), std::string::npos);
     EXPECT_TRUE(files.FolderExists(I + "QOR_SETUP_TEMP"));
     EXPECT_FALSE(files.FolderExists(I + "QOR_SETUP_TEMP2"));
@@ -167,7 +167,13 @@ TEST_F(SequenceTest, AnInstallThatDidNotHappenIsNotReportedAsDone) {
         {"uninstall.inf cannot be written", [&] { files.unwritable.insert(I + "uninstall.inf"); },
          InstallOutcome::RecordNotWritten, 2},
         {"a warning of the first extraction", [&] { runner.exitCodes = {1}; }, InstallOutcome::Installed, 2},
-        {"the second extraction's error is not read", [&] { runner.exitCodes = {0, 3}; }, InstallOutcome::Installed, 2},
+        {"a damaged archive in the second extraction", [&] { runner.exitCodes = {0, 3}; },
+         InstallOutcome::ExtractionFailed, 2},
+        {"a file of the second extraction held open", [&] { runner.exitCodes = {0, 9}; files.unwritable.insert(I + "SYS\\b.txt"); },
+         InstallOutcome::ExtractionFailed, 2},
+        {"the archive's extractor cannot replace its running image: the scratch copy does",
+         [&] { runner.exitCodes = {0, 9}; runner.archive.push_back({"UnRAR.exe", "new extractor"}); },
+         InstallOutcome::Installed, 2},
         {"an archive without QOR.exe", [&] { runner.archive = {{"x.txt", "X"}}; }, InstallOutcome::Installed, 2},
         {"a repair: the copy in the install folder copies onto itself",
          [&] {
