@@ -43,6 +43,8 @@ use_arch() {
       SYSTEM_DIR=system32 ;;
     *) echo "demo: QOR_DEMO_ARCH is i686 or x86_64, not \"$ARCH\"" >&2; exit 2 ;;
   esac
+  # The real console extractor of the architecture, built by scripts/setup.sh.
+  EXTRACTOR=$ROOT/build/extractor/$ARCH/crt/UnRAR.exe
   UNINSTALL_KEY="$UNINSTALL_ROOT\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$PRODUCT"
   OFFICE_WIN="C:\\$OFFICE_DIR\\Microsoft Office\\Office16"
 }
@@ -214,11 +216,11 @@ run_step() {
 make_packages() {
   local tree=$DEMO/package/tree update=$DEMO/update/tree f offset
   mkdir -p "$tree/SYS" "$update" "$SERVER/pkg"
-  # The application folder as the vendor ships it: the test builds of the programs, the
-  # extractor stand-in, the main workbook's stand-in, and SYS with every file the launcher's
+  # The application folder as the vendor ships it: the test builds of the programs, the real
+  # extractor of their architecture, the main workbook's stand-in, and SYS with every file the launcher's
   # integrity check asks for (the libraries the launcher only registers or copies are stand-in
   # files; qord.dll and DiskID32.dll are the real library and the disk-identity stand-in).
-  cp "$BUILD/launcher/QOR.exe" "$BUILD/updater/QOR_UPDATE.exe" "$BUILD/tests/standins/extractor/UnRAR.exe" "$tree/"
+  cp "$BUILD/launcher/QOR.exe" "$BUILD/updater/QOR_UPDATE.exe" "$EXTRACTOR" "$tree/"
   cp installer/demo/qor.ico "$tree/qor.ico"
   cp installer/demo/qor.ico "$tree/qorb.ico"
   printf 'QOR中小企业财务软件 主工作簿（演示用替身）\r\n' > "$tree/QOR_BIZACC_6.01"
@@ -230,8 +232,10 @@ make_packages() {
   printf 'REGEDIT4\r\n\r\n' > "$tree/SYS/Excel2010_filechkfalse.reg"
   cp "$BUILD/hwinfo/qord.dll" "$BUILD/tests/standins/diskid32/DiskID32.dll" "$tree/SYS/"
   printf 'FSSHOW = False\r\n' > "$tree/SYS/setinf.txt"
-  build/host/tests/qor_make_test_archive "$tree" "$DEMO/package/QOR.rar" &&
-    build/host/tools/qor_pack "$BUILD/installer/QOR_SETUP.exe" "$BUILD/tests/standins/extractor/UnRAR.exe" \
+  # Real RAR archives, as the vendor makes them: the content of the tree is the archive's root.
+  rm -f "$DEMO/package/QOR.rar" "$SERVER/pkg/QOR_UPDATE.rar"
+  build/extractor/rar a -r -ep1 -idq -y "$DEMO/package/QOR.rar" "$tree/" &&
+    build/host/tools/qor_pack "$BUILD/installer/QOR_SETUP.exe" "$EXTRACTOR" \
       "$DEMO/package/QOR.rar" "$DEMO/package/QOR_SETUP.exe" > /dev/null || return 1
 
   # Version 6.02's package: the launcher with 6.2.0.0 in its version resource (the fixed file
@@ -241,7 +245,7 @@ make_packages() {
   [ -n "$offset" ] || return 1
   printf '\x02\x00\x06\x00\x00\x00\x00\x00\x02\x00\x06\x00\x00\x00\x00\x00' |
     dd of="$update/QOR.exe" bs=1 seek=$((offset + 8)) conv=notrunc status=none
-  build/host/tests/qor_make_test_archive "$update" "$SERVER/pkg/QOR_UPDATE.rar"
+  build/extractor/rar a -r -ep1 -idq -y "$SERVER/pkg/QOR_UPDATE.rar" "$update/"
 }
 
 # The server's update log (GBK, CR LF, no line end after the package address).

@@ -32,13 +32,13 @@ if(WIN32)
   target_compile_definitions(qor_installer_e2e_tests PRIVATE
     QOR_TEST_SETUP_EXE="$<TARGET_FILE:QOR_SETUP>"
     QOR_TEST_DEMO_APP_EXE="$<TARGET_FILE:qor_demo_app>"
-    QOR_TEST_EXTRACTOR_EXE="$<TARGET_FILE:qor_unrar_standin>"
     QOR_TEST_TIMEOUT_EXE="$<TARGET_FILE:qor_timeout_standin>"
     QOR_TEST_SLEEPER_EXE="$<TARGET_FILE:qor_sleeper>"
     QOR_TEST_PLANTED_EXE="$<TARGET_FILE:qor_planted_standin>"
     QOR_TEST_ICON="${PROJECT_SOURCE_DIR}/installer/demo/qor.ico"
     QOR_TEST_LINK_ROOT="${QOR_E2E_LINK_ROOT}")
-  add_dependencies(qor_installer_e2e_tests QOR_SETUP qor_demo_app qor_unrar_standin qor_timeout_standin qor_sleeper
+  qor_use_real_extractor(qor_installer_e2e_tests)
+  add_dependencies(qor_installer_e2e_tests QOR_SETUP qor_demo_app qor_timeout_standin qor_sleeper
                  qor_planted_standin)
   # The tests share the Uninstall key, the shortcuts and the desktop: one at a time.
   gtest_discover_tests(qor_installer_e2e_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60

@@ -16,11 +16,11 @@ if(QOR_UPDATER_E2E_SOURCES)
     QOR_TEST_UPDATER_EXE="$<TARGET_FILE:QOR_UPDATE>"
     QOR_TEST_SIGNED_UPDATER_EXE="$<TARGET_FILE:qor_signed_updater>"
     QOR_TEST_LAUNCHER_EXE="$<TARGET_FILE:QOR>"
-    QOR_TEST_EXTRACTOR_EXE="$<TARGET_FILE:qor_unrar_standin>"
     QOR_TEST_EXCEL_STANDIN_EXE="$<TARGET_FILE:qor_excel_standin>"
     QOR_TEST_PROBE_HOST="${QOR_PROBE_HOST}")
   target_link_libraries(qor_updater_e2e_tests PRIVATE bcrypt)
-  add_dependencies(qor_updater_e2e_tests qor_http_standin QOR_UPDATE qor_signed_updater QOR qor_unrar_standin qor_excel_standin)
+  qor_use_real_extractor(qor_updater_e2e_tests)
+  add_dependencies(qor_updater_e2e_tests qor_http_standin QOR_UPDATE qor_signed_updater QOR qor_excel_standin)
 endif()
 
 # Benchmark helper for bench/download_throughput.sh: DownloadFile with the real session and a

@@ -1,5 +1,5 @@
-// QOR_SETUP.exe end to end under Wine: packages made from the real bare installer, the
-// extractor stand-in and a demo archive; the wizard and the uninstall window driven through the
+// QOR_SETUP.exe end to end under Wine: packages made from the real bare installer, the real
+// extractor and a real RAR archive of a demo application; the wizard and the uninstall window driven through the
 // UI driver as a person would; files, uninstall.inf bytes, the Uninstall key and the shortcuts
 // checked afterwards.
 #include <windows.h>
@@ -19,6 +19,7 @@
 #include "platform/win32/unicode.h"
 #include "tests/standins/extractor/archive_format.h"
 #include "tests/standins/uidriver/uidriver.h"
+#include "wine/real_archive.h"
 #include "wine/wine_test_support.h"
 
 namespace qor {
@@ -185,7 +186,7 @@ protected:
             entries.push_back(e);
         };
         file("QOR.exe", ReadBytes(WinePath(QOR_TEST_DEMO_APP_EXE)));
-        file("UnRAR.exe", ReadBytes(WinePath(QOR_TEST_EXTRACTOR_EXE)));
+        file("UnRAR.exe", ReadBytes(WinePath(QOR_TEST_REAL_UNRAR_CRT)));
         file("qor.ico", ReadBytes(WinePath(QOR_TEST_ICON)));
         file("使用说明.txt", "QOR演示\r\n");
         standin::ArchiveEntry sys;
@@ -199,25 +200,28 @@ protected:
     enum class Package {
         Sound,
         WithoutExtractor,  // no extractor record: the extractor cannot be started
-        DamagedArchive,    // the extractor writes one file, then fails on the damage (exit code 3)
+        DamagedArchive,    // a checksum error in one file; the other one is extracted (exit code 3)
     };
 
-    // Writes the installer package: the bare installer and the chosen records.
-    std::string MakePackage(Package kind = Package::Sound) {
+    // Writes the installer package: the bare installer and the chosen records, with the real
+    // extractor of the build given (the C runtime's argument convention unless told).
+    std::string MakePackage(Package kind = Package::Sound, const char* extractorBuild = QOR_TEST_REAL_UNRAR_CRT) {
         std::string bytes = ReadBytes(WinePath(QOR_TEST_SETUP_EXE));
         if (bytes.empty() || bytes.back() != '\0') bytes.push_back('\0');
         if (kind != Package::WithoutExtractor) {
-            std::string extractor = ReadBytes(WinePath(QOR_TEST_EXTRACTOR_EXE));
+            std::string extractor = ReadBytes(WinePath(extractorBuild));
             bytes += package::HeaderLine(2, static_cast<int64_t>(extractor.size())) + extractor;
         }
-        std::string archive = standin::MakeArchive(DemoTree());
+        std::string archive;
         if (kind == Package::DamagedArchive) {
-            standin::ArchiveEntry first;
-            first.path = "使用说明.txt";
-            first.data = "QOR演示\r\n";
-            archive = standin::MakeArchive({first});
-            archive.back() = 'X';  // an unknown entry where the end mark belongs
+            // Bytes changed in the middle of the large file's data.
+            archive = test::MakeRarArchive({{false, "使用说明.txt", "QOR演示\r\n"},
+                                            {false, "data.bin", test::IncompressibleBytes(200000)}});
+            for (size_t i = archive.size() / 2; i < archive.size() / 2 + 16; ++i) archive[i] = static_cast<char>(~archive[i]);
+        } else {
+            archive = test::MakeRarArchive(DemoTree());
         }
+        EXPECT_FALSE(archive.empty()) << "rar made no archive";
         bytes += package::HeaderLine(3, static_cast<int64_t>(archive.size())) + archive;
         const std::string path = Download() + "\\QOR_SETUP.exe";
         EXPECT_TRUE(WriteBytes(path, bytes));
@@ -328,16 +332,19 @@ protected:
     // copy there (its folder is the install folder), ended with "完成" without starting QOR.exe.
     // A package that cannot install ends in the install error instead, with the folder page ready
     // for another attempt, and the wizard is closed.
-    void Install(const std::string& folder, Package kind = Package::Sound) {
+    // `fails` says that the install ends in the install error.
+    void Install(const std::string& folder, Package kind = Package::Sound, bool fails = false,
+                 const char* extractorBuild = QOR_TEST_REAL_UNRAR_CRT) {
+        fails = fails || kind != Package::Sound;
         test::MakeFolder(folder);
-        ASSERT_TRUE(CopyFileW(Wide(MakePackage(kind)).c_str(), Wide(folder + "\\QOR_SETUP.exe").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW(Wide(MakePackage(kind, extractorBuild)).c_str(), Wide(folder + "\\QOR_SETUP.exe").c_str(), FALSE));
         SetupRun setup;
         HWND fu = OpenUninstall(setup, folder + "\\QOR_SETUP.exe");
         ASSERT_NE(fu, nullptr);
         ui::ClickButtonByText(fu, "修复安装(&S)..");
         HWND fd = ui::WaitForWindow("QOR安装", setup.pi.dwProcessId, 30000);
         ASSERT_NE(fd, nullptr);
-        if (kind != Package::Sound) {
+        if (fails) {
             EXPECT_EQ(Answer(setup.pi.dwProcessId, "错误", IDOK), "安装过程发生错误！\r\n请重试！");
             EXPECT_TRUE(PollUntil([&] { return !Visible(fd, "正在安装(请不要关闭本窗口)..."); }));
             // The buttons come back right after the status goes: waited for, not raced.
@@ -438,7 +445,7 @@ TEST_F(InstallerEndToEnd, InstallsIntoTheChosenFolderRegistersAndStartsTheProgra
                              "QOR_SETUP.rar", "uninstall.inf"})
         EXPECT_TRUE(IsFile(I + name)) << name;
     EXPECT_EQ(ReadBytes(I + "SYS\\setinf.txt"), "FSSHOW = True\r\n");
-    EXPECT_EQ(ReadBytes(I + "UnRAR.exe"), ReadBytes(WinePath(QOR_TEST_EXTRACTOR_EXE)));
+    EXPECT_EQ(ReadBytes(I + "UnRAR.exe"), ReadBytes(WinePath(QOR_TEST_REAL_UNRAR_CRT)));
     EXPECT_EQ(ReadBytes(I + "QOR_SETUP.exe"), ReadBytes(Download() + "\\QOR_SETUP.exe"));
     EXPECT_FALSE(IsFolder(I + "QOR_SETUP_TEMP"));
 
@@ -612,9 +619,10 @@ TEST_F(InstallerEndToEnd, LockedFileAnsweredNoLeavesTheEntryAndTheShortcuts) {
     EXPECT_TRUE(setup.Wait(10000));
 }
 
+// The extractor that splits its command line itself installs and repairs as well.
 TEST_F(InstallerEndToEnd, RepairReinstallsIntoTheSameFolder) {
     const std::string app = root_ + "\\Repair";
-    Install(app);
+    Install(app, Package::Sound, false, QOR_TEST_REAL_UNRAR_OWN);
     const std::string I = app + "\\";
     DeleteFileW(Wide(I + "使用说明.txt").c_str());
     WriteBytes(I + "SYS\\usrinf.txt", "kept");
@@ -701,8 +709,8 @@ TEST_F(InstallerEndToEnd, FatalErrorOfTheFirstExtractionIsTheInstallError) {
     const std::string app = root_ + "\\Damaged";
     const std::string I = app + "\\";
     Install(app, Package::DamagedArchive);
-    // The extractor wrote a file before it failed: its exit code decided. Nothing was extracted
-    // into the install folder, recorded or registered.
+    // The extractor wrote the sound file and failed on the damaged one: its exit code decided.
+    // Nothing was extracted into the install folder, recorded or registered.
     EXPECT_EQ(ReadBytes(I + "QOR_SETUP_TEMP\\使用说明.txt"), "QOR演示\r\n");
     EXPECT_FALSE(IsFile(I + "使用说明.txt"));
     EXPECT_FALSE(IsFile(I + "uninstall.inf"));
@@ -711,6 +719,71 @@ TEST_F(InstallerEndToEnd, FatalErrorOfTheFirstExtractionIsTheInstallError) {
     EXPECT_EQ(started[0], "\"" + I + "\\UnRAR.exe\" x -o+ \"" + I + "\\QOR_SETUP.rar\" \"" + I + "QOR_SETUP_TEMP\\\\\"");
     EXPECT_TRUE(UninstallValues().empty());
     EXPECT_FALSE(IsFile(DesktopLink()));
+}
+
+// A file of the install folder held open by another program cannot be replaced: the extractor
+// ends with exit code 9, which is the install error unless only its own running image was in
+// the way (which every sound install meets: the archive carries the extractor).
+TEST_F(InstallerEndToEnd, FileHeldOpenInTheInstallFolderIsTheInstallError) {
+    const std::string app = root_ + "\\Held";
+    const std::string I = app + "\\";
+    Install(app);
+    ASSERT_EQ(ReadBytes(I + "UnRAR.exe"), ReadBytes(WinePath(QOR_TEST_REAL_UNRAR_CRT)));
+    const std::string record = ReadBytes(I + "uninstall.inf");
+    DeleteUninstallKey();
+    DeleteFileW(Wide(ProgramLog()).c_str());
+    win32::KernelHandle held(CreateFileW(Wide(I + "SYS\\setinf.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.valid());
+    Install(app, Package::Sound, true);
+    EXPECT_EQ(StartedPrograms().size(), 2u);  // both extractions, no registry command
+    EXPECT_EQ(ReadBytes(I + "uninstall.inf"), record);
+    EXPECT_TRUE(UninstallValues().empty());
+}
+
+// How the two builds of the real extractor read a destination: with a single "\" before the
+// closing quote the one that takes its arguments from the C runtime reads an escaped quote and
+// extracts nothing; the doubled "\" that the programs write means the folder to both, existing
+// or not.
+TEST(RealExtractor, DestinationArgumentReadAlikeByBothBuilds) {
+    test::ScratchFolder work("qor-unrar");
+    const std::string archive = work / "a.rar";
+    const std::string bytes = test::MakeRarArchive(
+        {{false, "打印预览.txt", "p"}, {true, "SYS", ""}, {false, "SYS\\config.ini", "c"}, {false, "SYS\\sub\\data.bin", "d"}});
+    ASSERT_FALSE(bytes.empty()) << "rar made no archive";
+    ASSERT_TRUE(WriteBytes(archive, bytes));
+    struct Row {
+        const char* build;
+        bool singleBackslash;  // "T\" as written before, else the programs' form
+        bool folderExists;
+        DWORD exitCode;
+    };
+    const Row rows[] = {
+        {QOR_TEST_REAL_UNRAR_CRT, true, true, 10},  {QOR_TEST_REAL_UNRAR_OWN, true, true, 0},
+        {QOR_TEST_REAL_UNRAR_CRT, false, true, 0},  {QOR_TEST_REAL_UNRAR_OWN, false, true, 0},
+        {QOR_TEST_REAL_UNRAR_CRT, false, false, 0}, {QOR_TEST_REAL_UNRAR_OWN, false, false, 0},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        const std::string what = std::string(row.build) + (row.singleBackslash ? " T\\" : " T\\\\") +
+                                 (row.folderExists ? " existing" : " new");
+        const std::string dest = work / ("目标" + std::to_string(++n));
+        if (row.folderExists) ASSERT_TRUE(test::MakeFolder(dest));
+        std::wstring command = Wide("\"" + WinePath(row.build) + "\" x -o+ \"" + archive + "\" " +
+                                    (row.singleBackslash ? "\"" + dest + "\\\"" : QuotedFolderArgument(dest)));
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi));
+        win32::KernelHandle process(pi.hProcess), thread(pi.hThread);
+        ASSERT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0) << what;
+        DWORD code = 1;
+        GetExitCodeProcess(pi.hProcess, &code);
+        EXPECT_EQ(code, row.exitCode) << what;
+        const bool extracted = row.exitCode == 0;
+        EXPECT_EQ(ReadBytes(dest + "\\打印预览.txt"), extracted ? "p" : "") << what;
+        EXPECT_EQ(ReadBytes(dest + "\\SYS\\sub\\data.bin"), extracted ? "d" : "") << what;
+    }
 }
 
 TEST_F(InstallerEndToEnd, MissingUnreadableOrUnusableRecordRemovesNothing) {

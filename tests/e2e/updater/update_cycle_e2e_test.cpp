@@ -1,6 +1,6 @@
 // The update cycle end to end under Wine: QOR_UPDATE.exe and QOR.exe in a folder of their own,
-// the update-server stand-in on port 80 of a loopback address of its own, the extractor stand-in as UnRAR.exe, and the
-// updater's window and message boxes answered through the UI driver.
+// the update-server stand-in on port 80 of a loopback address of its own, the real extractor as
+// UnRAR.exe on real RAR packages, and the updater's window and message boxes answered through the UI driver.
 #include <windows.h>
 #include <bcrypt.h>
 #include <tlhelp32.h>
@@ -11,10 +11,12 @@
 
 #include "core/text.h"
 #include "e2e/e2e_support.h"
+#include "platform/win32/scoped.h"
 #include "platform/win32/unicode.h"
 #include "tests/standins/extractor/archive_format.h"
 #include "tests/standins/uidriver/uidriver.h"
 #include "wine/http_standin_support.h"
+#include "wine/real_archive.h"
 #include "wine/wine_test_support.h"
 
 namespace qor {
@@ -108,7 +110,7 @@ protected:
         ASSERT_FALSE(launcherBytes_.empty());
         WriteBytes(app_ + "\\QOR.exe", launcherBytes_);
         WriteBytes(app_ + "\\QOR_UPDATE.exe", updaterBytes_);
-        WriteBytes(app_ + "\\UnRAR.exe", ReadBytes(WinePath(QOR_TEST_EXTRACTOR_EXE)));
+        WriteBytes(app_ + "\\UnRAR.exe", ReadBytes(WinePath(QOR_TEST_REAL_UNRAR_CRT)));
         WriteBytes(app_ + "\\QOR_BIZACC_6.01", "workbook");
         WriteBytes(app_ + "\\SYS\\setinf.txt", "FSSHOW = False\r\nFFSHOW = False\r\n");
         // A complete installation, configured on this machine, beside a spreadsheet host: the
@@ -177,7 +179,12 @@ protected:
         server_.Serve("/QOR_BIZACC_UPDATE_LOG.txt",
                       win32::Utf8ToAnsi(version + "\r\n1. 修正了凭证打印\r\n2. 新增现金流量表\r\n" + PackageUrl()), mode);
     }
-    static std::string Archive(const std::vector<standin::ArchiveEntry>& entries) { return standin::MakeArchive(entries); }
+    // A real RAR archive, as the vendor's packages are.
+    static std::string Archive(const std::vector<standin::ArchiveEntry>& entries) {
+        std::string archive = test::MakeRarArchive(entries);
+        EXPECT_FALSE(archive.empty()) << "rar made no archive";
+        return archive;
+    }
 
     // A package of 6.02 downloaded completely, and the account set a hand-off left in ZTCOMMAND.
     std::string WaitingPackage(const std::string& package, const std::string& command) {
@@ -351,10 +358,16 @@ TEST_F(UpdateCycle, MisbehavingServerIsReportedAndNeverHangs) {
 
 TEST_F(UpdateCycle, FailedExtractionIsAnErrorAndGivingUpRestartsTheLauncher) {
     QOR_SKIP_WHERE_EDIT_CONTROLS_CRASH();
-    // A damaged archive that breaks off before the launcher, then one without a launcher at all.
-    std::string damaged = Archive({{false, "SYS\\a.txt", "a"}, {false, "QOR.exe", std::string(4000, 'x')}});
-    damaged.resize(damaged.size() - 2000);
-    const std::string packages[] = {damaged, Archive({{false, "SYS\\b.txt", "b"}})};
+    // The extractor's errors, then a package without a launcher at all: a checksum error in the
+    // launcher (exit code 3), a file of the folder held open by another program (exit code 9).
+    std::string damaged = Archive({{false, "SYS\\a.txt", "a"}, {false, "QOR.exe", test::IncompressibleBytes(200000)}});
+    for (size_t i = damaged.size() / 2; i < damaged.size() / 2 + 16; ++i) damaged[i] = static_cast<char>(~damaged[i]);
+    const std::string packages[] = {damaged,
+                                    Archive({{false, "QOR.exe", launcherBytes_ + "NEW"}, {false, "SYS\\held.txt", "new"}}),
+                                    Archive({{false, "SYS\\b.txt", "b"}})};
+    WriteBytes(app_ + "\\SYS\\held.txt", "old");
+    win32::KernelHandle held(CreateFileW(Wide(app_ + "\\SYS\\held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.valid());
     const std::string log = WaitingPackage(packages[0], "D:\\Books\\a.qorb");
     HANDLE updater = Start("QOR_UPDATE.exe", "/s");
     HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
@@ -375,11 +388,14 @@ TEST_F(UpdateCycle, FailedExtractionIsAnErrorAndGivingUpRestartsTheLauncher) {
         EXPECT_EQ(ReadBytes(app_ + "\\QOR_UPDATE.LOG"), log);
         EXPECT_FALSE(Ended(updater, 0));
     }
-    EXPECT_EQ(ReadBytes(app_ + "\\SYS\\b.txt"), "b");  // the second extraction did run
+    EXPECT_EQ(ReadBytes(app_ + "\\SYS\\b.txt"), "b");  // the last extraction did run
+    held.Reset(nullptr);
+    EXPECT_EQ(ReadBytes(app_ + "\\SYS\\held.txt"), "old");
 
+    // The extractions, then the restart.
     const auto started = GiveUpAndEnd(window);
-    ASSERT_GE(started.size(), 3u);
-    EXPECT_EQ(started[2], "\"" + app_ + "\\QOR.exe\" /0/D:\\Books\\a.qorb");
+    ASSERT_GE(started.size(), 4u);
+    EXPECT_EQ(started[3], "\"" + app_ + "\\QOR.exe\" /0/D:\\Books\\a.qorb");
     EXPECT_EQ(ReadBytes(app_ + "\\SYS\\setinf.txt"), "FSSHOW = False\r\nFFSHOW = False\r\nZTCOMMAND = \r\n");
 }
 

@@ -1,0 +1,75 @@
+// Real RAR archives for the tests under Wine: the entries are written into a folder, and the
+// build machine's rar (a Linux program, which Wine starts as it is, given Unix paths) packs that
+// folder's content as the archive's root, as a vendor makes a package. The tests then extract
+// them with the real UnRAR.exe builds that scripts/setup.sh makes.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/standins/extractor/archive_format.h"
+#include "wine/wine_test_support.h"
+
+namespace qor::test {
+
+// The Unix path of a Windows path, through Wine's own export; empty when there is none.
+inline std::string UnixPath(const std::string& path) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    const auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) return "";
+    char* unix = toUnix(win32::Wide(path).c_str());
+    if (!unix) return "";
+    std::string out = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return out;
+}
+
+// Bytes that do not compress: a file of them stays large inside an archive, so that cutting the
+// archive short cuts that file's data.
+inline std::string IncompressibleBytes(size_t size) {
+    std::string bytes(size, '\0');
+    uint32_t x = 2463534242u;
+    for (char& c : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = static_cast<char>(x);
+    }
+    return bytes;
+}
+
+// A RAR5 archive of the entries, made by `rar` (the Unix path of the build machine's
+// compressor) through `script` (make_rar.sh); empty when it could not be made.
+inline std::string MakeRarArchive(const std::vector<standin::ArchiveEntry>& entries, const char* rar = QOR_TEST_RAR,
+                                  const char* script = QOR_TEST_MAKE_RAR) {
+    ScratchFolder work("qor-rar");
+    const std::string tree = work / "tree";
+    if (work.path().empty() || !MakeFolder(tree)) return "";
+    for (const standin::ArchiveEntry& e : entries) {
+        const std::string path = tree + "\\" + e.path;
+        // Every folder on the way first: entries may name a file before its folder.
+        for (size_t at = e.path.find('\\'); at != std::string::npos; at = e.path.find('\\', at + 1))
+            MakeFolder(tree + "\\" + e.path.substr(0, at));
+        if (e.folder ? !IsFolder(path) && !MakeFolder(path) : !WriteBytes(path, e.data)) return "";
+    }
+    const std::string unixWork = UnixPath(work.path());
+    if (unixWork.empty()) return "";
+    // Wine starts the Linux program but gives no handle that waits for it: the script writes
+    // rar's exit code into a file when rar has ended.
+    std::wstring command = win32::Wide("/bin/sh \"" + std::string(script) + "\" \"" + rar + "\" \"" + unixWork +
+                                       "/archive.rar\" \"" + unixWork + "/tree\" \"" + unixWork + "/done\"");
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return "";
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    if (!PollUntil([&] { return IsFile(work / "done"); }, std::chrono::seconds(120))) return "";
+    return ReadBytes(work / "done") == "0\n" ? ReadBytes(work / "archive.rar") : "";
+}
+
+}  // namespace qor::test
