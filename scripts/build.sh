@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 [ "${QOR_SKIP_SETUP:-}" = 1 ] || bash scripts/setup.sh
 
 jobs=$(nproc)
-# The host build first: its tools (the packer, the test-archive maker) pack the demo packages.
+# The host build first: its packer packs the demo packages.
 for preset in host win32 win64 wow64; do
   echo "== build $preset"
   cmake --preset "$preset" > "build-$preset.log" 2>&1 || { cat "build-$preset.log"; exit 1; }
