@@ -214,10 +214,8 @@ protected:
         }
         std::string archive;
         if (kind == Package::DamagedArchive) {
-            // Bytes changed in the middle of the large file's data.
-            archive = test::MakeRarArchive({{false, "使用说明.txt", "QOR演示\r\n"},
-                                            {false, "data.bin", test::IncompressibleBytes(200000)}});
-            for (size_t i = archive.size() / 2; i < archive.size() / 2 + 16; ++i) archive[i] = static_cast<char>(~archive[i]);
+            archive = test::WithDamagedMiddle(test::MakeRarArchive(
+                {{false, "使用说明.txt", "QOR演示\r\n"}, {false, "data.bin", test::IncompressibleBytes(200000)}}));
         } else {
             archive = test::MakeRarArchive(DemoTree());
         }

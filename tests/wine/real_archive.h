@@ -41,6 +41,14 @@ inline std::string IncompressibleBytes(size_t size) {
     return bytes;
 }
 
+// The archive with 16 bytes in its middle inverted: inside a large file's data, a checksum
+// error for that file alone (the extractor's exit code 3).
+inline std::string WithDamagedMiddle(std::string archive) {
+    for (size_t i = archive.size() / 2; i < archive.size() / 2 + 16 && i < archive.size(); ++i)
+        archive[i] = static_cast<char>(~archive[i]);
+    return archive;
+}
+
 // A RAR5 archive of the entries, made by `rar` (the Unix path of the build machine's
 // compressor) through `script` (make_rar.sh); empty when it could not be made.
 inline std::string MakeRarArchive(const std::vector<standin::ArchiveEntry>& entries, const char* rar = QOR_TEST_RAR,

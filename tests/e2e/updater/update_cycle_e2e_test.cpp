@@ -360,8 +360,8 @@ TEST_F(UpdateCycle, FailedExtractionIsAnErrorAndGivingUpRestartsTheLauncher) {
     QOR_SKIP_WHERE_EDIT_CONTROLS_CRASH();
     // The extractor's errors, then a package without a launcher at all: a checksum error in the
     // launcher (exit code 3), a file of the folder held open by another program (exit code 9).
-    std::string damaged = Archive({{false, "SYS\\a.txt", "a"}, {false, "QOR.exe", test::IncompressibleBytes(200000)}});
-    for (size_t i = damaged.size() / 2; i < damaged.size() / 2 + 16; ++i) damaged[i] = static_cast<char>(~damaged[i]);
+    const std::string damaged =
+        test::WithDamagedMiddle(Archive({{false, "SYS\\a.txt", "a"}, {false, "QOR.exe", test::IncompressibleBytes(200000)}}));
     const std::string packages[] = {damaged,
                                     Archive({{false, "QOR.exe", launcherBytes_ + "NEW"}, {false, "SYS\\held.txt", "new"}}),
                                     Archive({{false, "SYS\\b.txt", "b"}})};
