@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/file_tree/file_tree.h"
 #include "core/text.h"
 #include "core/wildcard.h"
 #include "installer/install_record.h"
@@ -24,19 +25,6 @@ std::string InstallIntroText() {
 }
 
 namespace {
-
-// Removes a folder with everything in it; read-only content is not forced and stays, and a
-// folder link is left alone (neither walked into nor removed), so the walk never leaves the
-// folder.
-void DeleteTree(FileStore& files, const std::string& folder) {
-    for (const FileStore::Entry& e : files.ListEntries(folder)) {
-        if (e.name == "." || e.name == "..") continue;
-        const std::string path = folder + "\\" + e.name;
-        if (e.folder && !e.link) DeleteTree(files, path);
-        else if (!e.folder) files.RemoveFile(path);
-    }
-    files.RemoveFolder(folder);
-}
 
 bool IsEmptyFolder(FileStore& files, const std::string& folder) {
     for (const FileStore::Entry& e : files.ListEntries(folder))
@@ -217,7 +205,7 @@ InstallOutcome RunInstall(InstallerPlatform& platform, WizardView& view, const s
     if (!files.WriteText(installPath + kRecordName, BuildUninstallRecord(listing, scratchName, installPath), false))
         return failed(InstallOutcome::RecordNotWritten);
     // 13. The scratch folder goes.
-    DeleteTree(files, installPath + scratchName);
+    RemoveTree(files, installPath + scratchName);
     // 14. The entry in the list of installed programs.
     for (const std::string& command : RegistryAddCommands(installPath, (bytes + 1023) / 1024)) {
         LogAction(platform, "run: " + command);

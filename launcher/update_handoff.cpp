@@ -4,6 +4,7 @@
 #include "core/update_rules.h"
 #include "common/processes/processes.h"
 #include "common/settings/settings.h"
+#include "common/staged_update/staged_update.h"
 
 namespace qor {
 
@@ -24,14 +25,28 @@ bool HandOffUpdate(UpdateHandOffPlatform& p, const LauncherState& state) {
     const std::string updater = JoinPath(state.appFolder, "\\QOR_UPDATE.exe");
     const std::string newUpdater = JoinPath(state.appFolder, "\\NEW_QOR_UPDATE.exe");
 
-    // A new updater delivered by an update takes the place of the old one. When the old one
-    // cannot be deleted the rename fails too, and the swap is tried again at the next start.
+    // An update cut off (a power loss, an ended task) while its files moved is finished first,
+    // or one cut off before its journal was complete is discarded; the package and the log of
+    // that one are still there, and the hand-off below offers it again.
+    switch (RecoverStagedUpdate(p.files, state.appFolder)) {
+    case Recovery::Finished:
+        // As after an update that ended by itself: the log goes, so nothing offers it again.
+        if (p.files.FileExists(JoinPath(state.appFolder, "\\QOR_UPDATE.LOG")))
+            p.files.RemoveFile(JoinPath(state.appFolder, "\\QOR_UPDATE.LOG"));
+        break;
+    case Recovery::Failed:
+        p.shell.ShowMessage("自动升级过程发生错误！\r\n请重试！", "错误", MessageIcon::Critical);
+        break;
+    default:
+        break;
+    }
+
+    // A new updater delivered by an update takes the place of the old one in one step, so that
+    // the folder always has an updater. When the old one cannot be replaced (it still runs), the
+    // swap is tried again at the next start.
     if (p.files.FileExists(newUpdater)) {
-        if (p.files.FileExists(updater)) {
-            TerminateProcesses(p.wmi, "QOR_UPDATE.exe");
-            p.files.RemoveFile(updater);
-        }
-        p.files.RenameFile(newUpdater, updater);
+        if (p.files.FileExists(updater)) TerminateProcesses(p.wmi, "QOR_UPDATE.exe");
+        p.files.ReplaceFile(newUpdater, updater);
     }
     p.shell.PumpMessages();
     if (!p.files.FileExists(updater)) return false;

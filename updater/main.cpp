@@ -56,6 +56,22 @@ std::string UpdateHost() {
     return QOR_UPDATE_HOST;
 }
 
+// Test builds end the process abruptly (no clean-up, as a power cut or an ended task would) at
+// the staged update's point named by QOR_TEST_UPDATE_CUT; other builds never stop there.
+CutHook TestCutHook() {
+#ifdef QOR_TEST_HOOKS
+    wchar_t text[64];
+    DWORD n = GetEnvironmentVariableW(L"QOR_TEST_UPDATE_CUT", text, 64);
+    if (n > 0 && n < 64) {
+        const std::string wanted = win32::Narrow(text, n);
+        return [wanted](const std::string& point) {
+            if (point == wanted) TerminateProcess(GetCurrentProcess(), 99);
+        };
+    }
+#endif
+    return {};
+}
+
 }  // namespace
 }  // namespace qor
 
@@ -88,6 +104,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     owner = form.hwnd();
     qor::win32::Win32SignatureVerifier verifier;
     qor::UpdaterPlatform p{shell, form, files, wmi, system, runner, http, &verifier};
+    p.cut = qor::TestCutHook();
     state.updateKeyPem = QOR_UPDATE_PUBLIC_KEY_PEM;
     platform = &p;
 

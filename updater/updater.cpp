@@ -5,6 +5,7 @@
 #include "core/version_text.h"
 #include "common/processes/processes.h"
 #include "common/settings/settings.h"
+#include "common/staged_update/staged_update.h"
 #include "updater/package_signature.h"
 #include "updater/update_log.h"
 
@@ -200,31 +201,34 @@ UpdaterNext InstallPackage(UpdaterPlatform& p, UpdaterState& s) {
     p.window.EnableButton(UpdaterButton::GiveUp, false);
     s.installing = true;
 
-    const std::string launcher = LauncherPath(s);
-    const std::string backup = launcher + "." + s.currentVersion;
-    if (p.files.FileExists(launcher)) {
-        RemoveIfPresent(p.files, backup);
-        if (!p.files.RenameFile(launcher, backup)) failed = true;
-    }
-
-    const std::string q = "\"";
-    const std::string command = q + ExtractorPath(s) + q + " x -o+ " + q + package + q + " " + QuotedFolderArgument(s.appFolder);
-    p.window.PumpMessages();
-    // Exit codes from 2 on are the extractor's errors (1 is a warning): a damaged package, a
-    // file it could not create, nothing extracted.
-    const std::optional<uint32_t> exitCode = p.runner.StartAndWait(command, WindowStyle::NormalFocus);
-    if (!exitCode || *exitCode >= 2) failed = true;
-
-    // Every update package carries the new launcher: the launcher and the updater judge "newer"
-    // by its version, so an extraction that wrote none (a damaged or empty package, or one
-    // without it) has failed, and the same package would be offered again on every start. The
-    // backup then takes the launcher's name again, so that a launcher always remains, and so it
-    // does after any failure: the old version offers the same package again on the next try.
-    if (!p.files.FileExists(launcher)) failed = true;
+    // A launcher backup of an older update (renamed before extracting over the folder) goes.
+    RemoveIfPresent(p.files, LauncherPath(s) + "." + s.currentVersion);
+    // The package goes into a fresh staging folder; the installed files stay untouched until
+    // the staged result has passed its checks.
+    const std::string staging = StagingFolder(s.appFolder);
+    if (RecoverStagedUpdate(p.files, s.appFolder) == Recovery::Failed || !p.files.CreateFolder(staging))
+        failed = true;
     if (!failed) {
-        RemoveIfPresent(p.files, backup);
-    } else if (p.files.FileExists(backup) && (!p.files.FileExists(launcher) || p.files.RemoveFile(launcher))) {
-        p.files.RenameFile(backup, launcher);
+        const std::string q = "\"";
+        const std::string command =
+            q + ExtractorPath(s) + q + " x -o+ " + q + package + q + " " + QuotedFolderArgument(staging);
+        p.window.PumpMessages();
+        // Exit codes from 2 on are the extractor's errors (1 is a warning): a damaged package, a
+        // file it could not create, nothing extracted.
+        const std::optional<uint32_t> exitCode = p.runner.StartAndWait(command, WindowStyle::NormalFocus);
+        // Every update package carries the new launcher, of the version the log announced and
+        // newer than the running one: the launcher and the updater judge "newer" by it, so a
+        // package without it would be offered again on every start, and an older, validly
+        // signed package offered under a higher number is refused here.
+        const std::string stagedLauncher = JoinPath(staging, "QOR.exe");
+        const std::string stagedVersion = GetFileVersionText(p.files, p.system, stagedLauncher);
+        if (!exitCode || *exitCode >= 2 || !p.files.FileExists(stagedLauncher) || stagedVersion != s.newVersion ||
+            !IsNewerVersion(stagedVersion, s.currentVersion)) {
+            failed = true;
+            DiscardStaging(p.files, s.appFolder);
+        } else if (!CommitStagedUpdate(p.files, s.appFolder, p.cut)) {
+            failed = true;
+        }
     }
     p.window.ShowStatus("升级包安装完成！");
 
@@ -248,7 +252,7 @@ UpdaterNext InstallPackage(UpdaterPlatform& p, UpdaterState& s) {
 UpdaterNext GiveUp(UpdaterPlatform& p, UpdaterState& s) {
     // A close that arrives while the installation runs (queued during the renames, or handled
     // while a message box of the installation is up) must not end the program while the
-    // extractor works with the launcher renamed away.
+    // extractor works or the staged files move.
     if (s.installing) return UpdaterNext::KeepWindow;
     if (!p.shell.AskOkCancel("确定要放弃升级吗？")) return UpdaterNext::KeepWindow;
     return EndUpdater(p, s);

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "common/staged_update/staged_update.h"
 #include "platform/file_store.h"
 #include "platform/http_session.h"
 #include "platform/management.h"
@@ -67,6 +68,8 @@ struct UpdaterPlatform {
     HttpSession& http;
     // Checks package signatures; needed only when the state carries the vendor's key.
     SignatureVerifier* verifier = nullptr;
+    // Test builds: ends the process at a named point of the staged update's moves.
+    CutHook cut;
 };
 
 // The updater's process-wide values.

@@ -75,6 +75,20 @@ bool Win32FileStore::RenameFile(const std::string& from, const std::string& to) 
     return MoveFileW(Wide(from).c_str(), Wide(to).c_str()) != 0;
 }
 
+bool Win32FileStore::ReplaceFile(const std::string& from, const std::string& to) {
+    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool Win32FileStore::WriteBytesDurably(const std::string& path, const std::string& bytes) {
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = bytes.empty() ||
+              (WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size());
+    ok = FlushFileBuffers(h) && ok;
+    return CloseHandle(h) && ok;
+}
+
 std::vector<FileStore::Entry> Win32FileStore::ListEntries(const std::string& folder) {
     std::vector<Entry> entries;
     WIN32_FIND_DATAW data;

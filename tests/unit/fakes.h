@@ -132,6 +132,22 @@ public:
         std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
         return entries;
     }
+    // A file in `undeletable` (in use) cannot be replaced.
+    bool ReplaceFile(const std::string& from, const std::string& to) override {
+        auto it = files.find(from);
+        if (it == files.end() || unwritable.count(from) || unwritable.count(to) || undeletable.count(to) ||
+            folders.count(Bare(to)) || !folders.count(Parent(to)))
+            return false;
+        std::string text = it->second;
+        files.erase(it);
+        files[to] = text;
+        moves.push_back(from + " -> " + to);
+        return true;
+    }
+    std::vector<std::string> moves;  // "from -> to" of every replacing move
+    bool WriteBytesDurably(const std::string& path, const std::string& bytes) override {
+        return WriteBytes(path, bytes, false);
+    }
     bool IsLink(const std::string& path) override { return links.count(Bare(path)) != 0; }
     bool AnsiCanHold(const std::string& text) override {
         for (const std::string& c : notInAnsi)

@@ -19,7 +19,8 @@ const std::string kLog = "C:\\QOR\\QOR_UPDATE.LOG";
 const std::string kPackage = "C:\\QOR\\QOR_UPDATE.rar";
 const std::string kLauncher = "C:\\QOR\\QOR.exe";
 const std::string kServerLog = "6.02\r\n修正报表\r\nhttp://127.0.0.1/pkg/QOR_UPDATE.rar";
-const std::string kExtract = "\"C:\\QOR\\UnRAR.exe\" x -o+ \"C:\\QOR\\QOR_UPDATE.rar\" \"C:\\QOR\\\\\"";
+const std::string kStaging = "C:\\QOR\\QOR_UPDATE.new";
+const std::string kExtract = "\"C:\\QOR\\UnRAR.exe\" x -o+ \"C:\\QOR\\QOR_UPDATE.rar\" \"C:\\QOR\\QOR_UPDATE.new\\\\\"";
 
 class Updater : public ::testing::Test {
 protected:
@@ -175,15 +176,17 @@ protected:
     void SetUp() override {
         Updater::SetUp();
         WaitingPackage("6.02");
-        // The extractor writes a new launcher and a new updater.
+        // The extractor stages a new launcher of version 6.02 and a new updater.
         runner.onStart = [this](const std::string& command) {
             if (command == kExtract && extractorWrites) {
-                files.AddFile(kLauncher, "new launcher");
-                files.AddFile(kApp + "\\NEW_QOR_UPDATE.exe", "new updater");
+                files.AddFile(kStaging + "\\QOR.exe", "new launcher");
+                system.versions[kStaging + "\\QOR.exe"] = stagedVersion;
+                files.AddFile(kStaging + "\\NEW_QOR_UPDATE.exe", "new updater");
             }
         };
     }
     bool extractorWrites = true;
+    FileVersionParts stagedVersion{6, 2, 0, 0};
 };
 
 // The whole installation with its restart runs end to end; here what the e2e test cannot see:
@@ -372,7 +375,10 @@ TEST_F(Updater, OnlineUpgradeDownloadsThenOffersTheInstallation) {
 
     // Yes installs at once.
     http.Serve("/pkg/QOR_UPDATE.rar", "PACKAGE");
-    runner.onStart = [&](const std::string&) { files.AddFile(kLauncher, "new launcher"); };
+    runner.onStart = [&](const std::string&) {
+        files.AddFile(kStaging + "\\QOR.exe", "new launcher");
+        system.versions[kStaging + "\\QOR.exe"] = {6, 2, 0, 0};
+    };
     shell.answerYes = true;
     EXPECT_EQ(OnlineUpgrade(p, s), UpdaterNext::EndProgram);
     EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kExtract}));
