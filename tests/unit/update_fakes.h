@@ -178,7 +178,10 @@ public:
     std::string ProgramFolder() override { return "C:\\QOR"; }
     std::string CommandArguments() override { return ""; }
     FileVersionParts ProgramVersion() override { return {}; }
-    void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
+    std::vector<std::string> messages;  // title + ":" + text
+    void ShowMessage(const std::string& text, const std::string& title, MessageIcon) override {
+        messages.push_back(title + ":" + text);
+    }
     void ShowSecurityNotice(const std::string&) override {}
     void ShowAssociationNotice(const std::string&) override {}
     void ShowConfigurationNotice(const std::string&) override {}

@@ -92,6 +92,7 @@ TEST_F(HandOff, NewUpdaterReplacesTheOldOne) {
     EXPECT_FALSE(HandOffUpdate(p, state));
     EXPECT_EQ(files.files[kUpdater], "new");
     EXPECT_FALSE(files.FileExists(kNewUpdater));
+    EXPECT_TRUE(files.deleted.empty());  // replaced in one move: there is always an updater
     EXPECT_EQ(wmi.terminated, (std::vector<std::string>{"SELECT * FROM Win32_Process WHERE Name='QOR_UPDATE.exe'"}));
     EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kBackground}));
 
@@ -109,6 +110,35 @@ TEST_F(HandOff, NewUpdaterReplacesTheOldOne) {
     HandOffUpdate(p, state);
     EXPECT_EQ(files.files[kUpdater], "newer");
     EXPECT_EQ(files.files[kNewUpdater], "new");
+}
+
+// An update cut off while its files moved is finished before anything else: the log goes as
+// after any finished update. One that cannot be finished is undone and offered again.
+TEST_F(HandOff, ACutOffUpdateIsFinishedOrUndoneFirst) {
+    const std::string launcher = kApp + "\\QOR.exe";
+    const std::string journal = "QOR_UPDATE journal 1\r\nQOR.exe\r\nEND\r\n";
+    CompleteDownload("6.02");
+    files.AddFile(launcher, "old");
+    files.AddFile(kApp + "\\QOR_UPDATE.new\\QOR.exe", "new");
+    files.AddFile(kApp + "\\QOR_UPDATE.journal", journal);
+    EXPECT_FALSE(HandOffUpdate(p, state));
+    EXPECT_EQ(files.files[launcher], "new");
+    EXPECT_FALSE(files.FileExists(kApp + "\\QOR_UPDATE.LOG"));
+    EXPECT_FALSE(files.FileExists(kApp + "\\QOR_UPDATE.journal"));
+    EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kBackground}));
+    EXPECT_TRUE(shell.messages.empty());
+
+    runner.started.clear();
+    CompleteDownload("6.02");
+    files.AddFile(launcher, "old");
+    files.AddFile(kApp + "\\QOR_UPDATE.new\\QOR.exe", "new");
+    files.AddFile(kApp + "\\QOR_UPDATE.journal", journal);
+    files.undeletable.insert(launcher);
+    EXPECT_TRUE(HandOffUpdate(p, state));
+    EXPECT_EQ(shell.messages, (std::vector<std::string>{"错误:自动升级过程发生错误！\r\n请重试！"}));
+    EXPECT_EQ(files.files[launcher], "old");
+    EXPECT_FALSE(files.FolderExists(kApp + "\\QOR_UPDATE.new"));
+    EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kInstall}));
 }
 
 TEST_F(HandOff, NoUpdaterStartsNothing) {

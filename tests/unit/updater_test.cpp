@@ -227,8 +227,9 @@ TEST_F(Installation, ExtractionWithoutNewLauncherIsAnError) {
         const char* name;
         uint32_t pid;        // 0: the extractor does not start
         bool launcherBefore;
-        bool writes;         // the extractor writes the new launcher
+        bool writes;         // the extractor stages the new launcher
         uint32_t exitCode;
+        FileVersionParts staged = {6, 2, 0, 0};
     } cases[] = {
         {"extractor does not start", 0, true, false, 0},
         {"package without a launcher, or empty", 100, true, false, 0},
@@ -236,11 +237,15 @@ TEST_F(Installation, ExtractionWithoutNewLauncherIsAnError) {
         {"damaged package after the launcher", 100, true, true, 3},
         {"a file held open", 100, true, true, 9},
         {"nothing to extract", 100, true, false, 10},
+        // An older package offered under the log's higher number, or one the log misnames.
+        {"staged launcher not newer than the running one", 100, true, true, 0, {6, 1, 0, 6}},
+        {"staged launcher of another version than the log", 100, true, true, 0, {6, 3, 0, 0}},
     };
     for (const Case& c : cases) {
         if (c.launcherBefore) files.files[kLauncher] = "launcher";
         else files.files.erase(kLauncher);
         extractorWrites = c.writes;
+        stagedVersion = c.staged;
         runner.exitCode = c.exitCode;
         runner.nextPid = c.pid;
         runner.started.clear();
@@ -253,6 +258,8 @@ TEST_F(Installation, ExtractionWithoutNewLauncherIsAnError) {
             EXPECT_EQ(files.files[kLauncher], "launcher") << c.name;
         }
         EXPECT_FALSE(files.FileExists(kLauncher + ".6.01.06")) << c.name;
+        EXPECT_FALSE(files.FolderExists(kStaging)) << c.name;
+        EXPECT_FALSE(files.FileExists(kApp + "\\NEW_QOR_UPDATE.exe")) << c.name;
         EXPECT_TRUE(files.FileExists(kLog)) << c.name;
         EXPECT_TRUE(files.FileExists(kPackage)) << c.name;
         EXPECT_FALSE(window.busy) << c.name;
