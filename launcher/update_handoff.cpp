@@ -28,7 +28,10 @@ bool HandOffUpdate(UpdateHandOffPlatform& p, const LauncherState& state) {
     // An update cut off (a power loss, an ended task) while its files moved is finished first,
     // or one cut off before its journal was complete is discarded; the package and the log of
     // that one are still there, and the hand-off below offers it again.
-    switch (RecoverStagedUpdate(p.files, state.appFolder)) {
+    // The launcher cannot replace its own running program: when that is still to move, the
+    // updater finishes the moves once the launcher has ended.
+    const Recovery recovery = RecoverStagedUpdate(p.files, state.appFolder, "QOR.exe");
+    switch (recovery) {
     case Recovery::Finished:
         // As after an update that ended by itself: the log goes, so nothing offers it again.
         if (p.files.FileExists(JoinPath(state.appFolder, "\\QOR_UPDATE.LOG")))
@@ -54,8 +57,8 @@ bool HandOffUpdate(UpdateHandOffPlatform& p, const LauncherState& state) {
     std::string updateVersion, updateStatus;
     const bool complete = ReadUpdateLog(p.files, state.appFolder, updateVersion, updateStatus);
     p.shell.PumpMessages();
-    if (complete && p.files.FileExists(JoinPath(state.appFolder, "\\QOR_UPDATE.rar")) &&
-        IsNewerVersion(updateVersion, state.fullVersion)) {
+    if (recovery == Recovery::Deferred || (complete && p.files.FileExists(JoinPath(state.appFolder, "\\QOR_UPDATE.rar")) &&
+                                           IsNewerVersion(updateVersion, state.fullVersion))) {
         // Written on every hand-off, empty when this start named no account set: a value left by
         // an earlier hand-off that broke off (power loss, a killed process) must never be handed
         // back. A command the settings file cannot hold (a line break) empties the key as well.

@@ -98,6 +98,18 @@ UpdaterNext RunUpdater(UpdaterPlatform& p, const std::string& updateHost, Update
         return EndUpdater(p, s);
     }
 
+    // An update cut off while its files moved, which the launcher left to the updater (its own
+    // program was still to move), is finished first, once no launcher runs; the launcher
+    // started with "/s" then gets its account set back as after any finished update.
+    if (p.files.FileExists(JournalPath(s.appFolder))) {
+        TerminateProcesses(p.wmi, "QOR.exe");
+        if (!IsProcessRunning(p.wmi, "QOR.exe")) {
+            const Recovery recovery = RecoverStagedUpdate(p.files, s.appFolder, "QOR_UPDATE.exe");
+            if (recovery == Recovery::Finished) RemoveIfPresent(p.files, UpdateLogPath(s.appFolder));
+            if (recovery == Recovery::Failed) p.shell.ShowMessage("自动升级过程发生错误！\r\n请重试！", UpdaterIcon::Critical);
+        }
+    }
+
     // A package that was downloaded completely and is newer than the launcher is offered first,
     // whatever the argument.
     std::string lastLine;

@@ -88,7 +88,7 @@ void DiscardStaging(FileStore& files, const std::string& appFolder) {
     if (!files.FileExists(JournalPath(appFolder))) RemoveLeftovers(files, appFolder);
 }
 
-Recovery RecoverStagedUpdate(FileStore& files, const std::string& appFolder) {
+Recovery RecoverStagedUpdate(FileStore& files, const std::string& appFolder, const std::string& ownProgram) {
     const std::string journal = JournalPath(appFolder);
     if (!files.FileExists(journal)) {
         if (files.FolderExists(StagingFolder(appFolder)) || files.FolderExists(ReplacedFolder(appFolder))) {
@@ -106,8 +106,12 @@ Recovery RecoverStagedUpdate(FileStore& files, const std::string& appFolder) {
         read = true;
         while (text.size() < (1u << 22) && (read = in->Read(buffer, sizeof buffer, got)) && got > 0) text.append(buffer, got);
     }
-    if (read && ParseUpdateJournal(text, listed) == JournalState::Complete)
+    if (read && ParseUpdateJournal(text, listed) == JournalState::Complete) {
+        for (const std::string& f : listed)
+            if (!ownProgram.empty() && f == ownProgram && files.FileExists(JoinPath(StagingFolder(appFolder), f)))
+                return Recovery::Deferred;
         return FinishOrRollBack(files, appFolder, listed, {}) ? Recovery::Finished : Recovery::Failed;
+    }
     // Nothing has moved under a journal that is not complete.
     RemoveLeftovers(files, appFolder);
     files.RemoveFile(journal);

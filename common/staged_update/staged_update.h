@@ -46,10 +46,13 @@ enum class Recovery {
     Discarded,  // cut off before the journal was complete: the staged files were thrown away
     Finished,   // the moves of a cut-off update are complete now
     Failed,     // a file in the way could not be replaced: the old files are back
+    Deferred,   // the moves wait for the caller's own program file, which only another can replace
 };
 
 // What a start does first: finish the moves of a complete journal, or discard an incomplete
-// one (or one that is no journal of ours) with its staging folder.
-Recovery RecoverStagedUpdate(FileStore& files, const std::string& appFolder);
+// one (or one that is no journal of ours) with its staging folder. `ownProgram` (relative to
+// the application folder) is the caller's running program file, which Windows does not let its
+// own process replace: while it is still staged, nothing is done (Deferred).
+Recovery RecoverStagedUpdate(FileStore& files, const std::string& appFolder, const std::string& ownProgram = "");
 
 }  // namespace qor

@@ -113,32 +113,44 @@ TEST_F(HandOff, NewUpdaterReplacesTheOldOne) {
 }
 
 // An update cut off while its files moved is finished before anything else: the log goes as
-// after any finished update. One that cannot be finished is undone and offered again.
-TEST_F(HandOff, ACutOffUpdateIsFinishedOrUndoneFirst) {
+// after any finished update. One that cannot be finished is undone and offered again; one
+// whose launcher is still to move is left to the updater, which can replace the launcher.
+TEST_F(HandOff, ACutOffUpdateIsFinishedUndoneOrLeftToTheUpdater) {
+    const std::string data = kApp + "\\SYS\\ZT";
     const std::string launcher = kApp + "\\QOR.exe";
-    const std::string journal = "QOR_UPDATE journal 1\r\nQOR.exe\r\nEND\r\n";
-    CompleteDownload("6.02");
-    files.AddFile(launcher, "old");
-    files.AddFile(kApp + "\\QOR_UPDATE.new\\QOR.exe", "new");
-    files.AddFile(kApp + "\\QOR_UPDATE.journal", journal);
+    auto cutOff = [&](const std::string& staged) {
+        CompleteDownload("6.02");
+        files.AddFile(data, "old");
+        files.AddFile(launcher, "old");
+        files.AddFile(kApp + "\\QOR_UPDATE.new\\" + staged, "new");
+        files.AddFile(kApp + "\\QOR_UPDATE.journal", "QOR_UPDATE journal 1\r\nQOR.exe\r\nSYS\\ZT\r\nEND\r\n");
+        runner.started.clear();
+    };
+    cutOff("SYS\\ZT");  // the launcher moved already
     EXPECT_FALSE(HandOffUpdate(p, state));
-    EXPECT_EQ(files.files[launcher], "new");
+    EXPECT_EQ(files.files[data], "new");
     EXPECT_FALSE(files.FileExists(kApp + "\\QOR_UPDATE.LOG"));
     EXPECT_FALSE(files.FileExists(kApp + "\\QOR_UPDATE.journal"));
     EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kBackground}));
     EXPECT_TRUE(shell.messages.empty());
 
-    runner.started.clear();
-    CompleteDownload("6.02");
-    files.AddFile(launcher, "old");
-    files.AddFile(kApp + "\\QOR_UPDATE.new\\QOR.exe", "new");
-    files.AddFile(kApp + "\\QOR_UPDATE.journal", journal);
-    files.undeletable.insert(launcher);
+    cutOff("SYS\\ZT");
+    files.undeletable.insert(data);
     EXPECT_TRUE(HandOffUpdate(p, state));
     EXPECT_EQ(shell.messages, (std::vector<std::string>{"错误:自动升级过程发生错误！\r\n请重试！"}));
-    EXPECT_EQ(files.files[launcher], "old");
+    EXPECT_EQ(files.files[data], "old");
     EXPECT_FALSE(files.FolderExists(kApp + "\\QOR_UPDATE.new"));
     EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kInstall}));
+
+    files.undeletable.clear();
+    shell.messages.clear();
+    state.fullVersion = "6.02";  // even where the log offers nothing newer
+    cutOff("QOR.exe");
+    EXPECT_TRUE(HandOffUpdate(p, state));
+    EXPECT_EQ(runner.Commands(), (std::vector<std::string>{kInstall}));
+    EXPECT_EQ(files.files[launcher], "old");
+    EXPECT_TRUE(files.FileExists(kApp + "\\QOR_UPDATE.journal"));
+    EXPECT_TRUE(shell.messages.empty());
 }
 
 TEST_F(HandOff, NoUpdaterStartsNothing) {

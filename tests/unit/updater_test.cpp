@@ -71,6 +71,21 @@ TEST_F(Updater, SecondInstanceEndsSilentlyOnlyForTheLaunchersSwitches) {
     EXPECT_TRUE(shell.messages.empty());
 }
 
+// The moves the launcher left to the updater (its own program was still staged) are finished at
+// the updater's start; "/s" then ends as after any finished update, starting the launcher.
+TEST_F(Updater, CutOffMovesAreFinishedAtTheStart) {
+    WaitingPackage("6.02");
+    files.AddFile(kStaging + "\\QOR.exe", "new launcher");
+    files.AddFile(kApp + "\\QOR_UPDATE.journal", "QOR_UPDATE journal 1\r\nQOR.exe\r\nEND\r\n");
+    EXPECT_EQ(Run("/s"), UpdaterNext::EndProgram);
+    EXPECT_EQ(files.files[kLauncher], "new launcher");
+    EXPECT_FALSE(files.FileExists(kLog));
+    EXPECT_FALSE(files.FileExists(kApp + "\\QOR_UPDATE.journal"));
+    EXPECT_FALSE(files.FolderExists(kStaging));
+    EXPECT_EQ(runner.Commands(), (std::vector<std::string>{"\"C:\\QOR\\QOR.exe\" /0"}));
+    EXPECT_TRUE(shell.messages.empty());
+}
+
 TEST_F(Updater, WaitingNewerPackageOpensDownloadedModeForEveryArgument) {
     WaitingPackage("6.02");
     for (const char* arg : {"", "/d", "/s", "/x"}) {

@@ -23,6 +23,7 @@ namespace qor {
 namespace {
 
 using test::IsFile;
+using test::IsFolder;
 using test::ReadBytes;
 using test::WinePath;
 using test::WriteBytes;
@@ -86,6 +87,18 @@ bool WaitForOwnerToEnd(HWND window, int ms) {
     const bool ended = WaitForSingleObject(h, ms) == WAIT_OBJECT_0;
     CloseHandle(h);
     return ended;
+}
+
+// The launcher's bytes with 6.2.0.0 as its file and product version (the fixed file information
+// after its signature BD 04 EF FE), which the updater reads as 6.02: an update package's
+// launcher must carry the version its log announces.
+std::string WithVersion602(std::string launcher) {
+    const size_t at = launcher.find(std::string("\xBD\x04\xEF\xFE", 4));
+    if (at == std::string::npos || at + 24 > launcher.size()) return "(no version resource)";
+    const char version[] = {2, 0, 6, 0, 0, 0, 0, 0};
+    launcher.replace(at + 8, 8, version, 8);
+    launcher.replace(at + 16, 8, version, 8);
+    return launcher;
 }
 
 void Screenshot(HWND window, const char* name) {
@@ -219,7 +232,7 @@ public:
 };
 
 TEST_F(UpdateCycle, DownloadHandOffInstallAndRestart) {
-    const std::string newLauncher = launcherBytes_ + "NEW-LAUNCHER";
+    const std::string newLauncher = WithVersion602(launcherBytes_) + "NEW-LAUNCHER";
     const std::string newUpdater = updaterBytes_ + "NEW-UPDATER";
     const std::string package = Archive({{false, "QOR.exe", newLauncher},
                                          {false, "NEW_QOR_UPDATE.exe", newUpdater},
@@ -274,11 +287,13 @@ TEST_F(UpdateCycle, DownloadHandOffInstallAndRestart) {
     EXPECT_EQ(ReadBytes(app_ + "\\SYS\\readme.txt"), "6.02");
     EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.LOG"));
     EXPECT_FALSE(IsFile(app_ + "\\QOR.exe.6.01.06"));
+    for (const char* leftover : {"\\QOR_UPDATE.new", "\\QOR_UPDATE.old", "\\QOR_UPDATE.journal"})
+        EXPECT_FALSE(IsFile(app_ + leftover) || IsFolder(app_ + leftover)) << leftover;
     // The /s start, the extractor, the restart; the restarted launcher may start programs of its
     // own stages after that, but never an updater.
     const auto started = StartedLines();
     ASSERT_GE(started.size(), 3u);
-    EXPECT_EQ(started[1], "\"" + app_ + "\\UnRAR.exe\" x -o+ \"" + app_ + "\\QOR_UPDATE.rar\" \"" + app_ + "\\\\\"");
+    EXPECT_EQ(started[1], "\"" + app_ + "\\UnRAR.exe\" x -o+ \"" + app_ + "\\QOR_UPDATE.rar\" \"" + app_ + "\\QOR_UPDATE.new\\\\\"");
     EXPECT_EQ(started[2], "\"" + app_ + "\\QOR.exe\" /0/D:\\Books\\a.qorb");
     EXPECT_EQ(ReadBytes(app_ + "\\SYS\\setinf.txt"), "FSSHOW = False\r\nFFSHOW = False\r\nZTCOMMAND = \r\n");
 
@@ -363,7 +378,7 @@ TEST_F(UpdateCycle, FailedExtractionIsAnErrorAndGivingUpRestartsTheLauncher) {
     const std::string damaged =
         test::WithDamagedMiddle(Archive({{false, "SYS\\a.txt", "a"}, {false, "QOR.exe", test::IncompressibleBytes(200000)}}));
     const std::string packages[] = {damaged,
-                                    Archive({{false, "QOR.exe", launcherBytes_ + "NEW"}, {false, "SYS\\held.txt", "new"}}),
+                                    Archive({{false, "QOR.exe", WithVersion602(launcherBytes_)}, {false, "SYS\\held.txt", "new"}}),
                                     Archive({{false, "SYS\\b.txt", "b"}})};
     WriteBytes(app_ + "\\SYS\\held.txt", "old");
     win32::KernelHandle held(CreateFileW(Wide(app_ + "\\SYS\\held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -397,6 +412,80 @@ TEST_F(UpdateCycle, FailedExtractionIsAnErrorAndGivingUpRestartsTheLauncher) {
     ASSERT_GE(started.size(), 4u);
     EXPECT_EQ(started[3], "\"" + app_ + "\\QOR.exe\" /0/D:\\Books\\a.qorb");
     EXPECT_EQ(ReadBytes(app_ + "\\SYS\\setinf.txt"), "FSSHOW = False\r\nFFSHOW = False\r\nZTCOMMAND = \r\n");
+}
+
+// An update cut off anywhere: the updater ends itself abruptly (as a power cut or an ended
+// task would end it) at each point of its moves, and a cut while the extractor wrote the staging
+// folder leaves part of the staged files and no journal. After each, every file is wholly old or
+// wholly new; the next start, as the desktop shortcut makes it, recovers and opens the workbook.
+TEST_F(UpdateCycle, UpdateCutOffAnywhereIsRecoveredByTheNextStart) {
+    QOR_SKIP_WHERE_EDIT_CONTROLS_CRASH();
+    const std::string sysFile = std::string("SYS\\") + kRequiredFiles[0];
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"QOR.exe", launcherBytes_}, {"QOR_BIZACC_6.01", "workbook"}, {sysFile, kRequiredFiles[0]}};
+    const std::string newLauncher = WithVersion602(launcherBytes_) + "NEW-LAUNCHER";
+    auto newContent = [&](const std::string& name, const std::string& old) {
+        return name == "QOR.exe" ? newLauncher : "new " + old;
+    };
+    std::vector<standin::ArchiveEntry> entries = {{false, "SYS\\readme.txt", "6.02"}};
+    for (const auto& [name, old] : files) entries.push_back({false, name, newContent(name, old)});
+    const std::string package = Archive(entries);
+    ServeLog("6.01");  // the background check after a recovery finds nothing newer
+
+    const char* const rows[] = {"journal-written", "moved-first", "moved-all-but-one", "before-journal-removed",
+                                "extracting"};
+    for (const std::string row : rows) {
+        EndPrograms(std::chrono::seconds(15));
+        for (const auto& [name, old] : files) WriteBytes(app_ + "\\" + name, old);
+        DeleteFileW(Wide(app_ + "\\SYS\\readme.txt").c_str());
+        WaitingPackage(package, "");
+        if (row == "extracting") {
+            // What a cut while the extractor worked leaves: some staged files, one of them short.
+            CreateDirectoryW(Wide(app_ + "\\QOR_UPDATE.new").c_str(), nullptr);
+            WriteBytes(app_ + "\\QOR_UPDATE.new\\QOR_BIZACC_6.01", "new workbook");
+            WriteBytes(app_ + "\\QOR_UPDATE.new\\QOR.exe", newLauncher.substr(0, newLauncher.size() / 2));
+        } else {
+            SetEnvironmentVariableW(L"QOR_TEST_UPDATE_CUT", Wide(row).c_str());
+            HANDLE updater = Start("QOR_UPDATE.exe", "/s");
+            HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
+            ASSERT_NE(window, nullptr) << row;
+            ASSERT_TRUE(uidriver::ClickButtonByText(window, "安装升级包")) << row;
+            ASSERT_TRUE(Ended(updater, 60000)) << row;
+            DWORD code = 0;
+            GetExitCodeProcess(updater, &code);
+            EXPECT_EQ(code, 99u) << row << ": the updater was not cut off there";
+            SetEnvironmentVariableW(L"QOR_TEST_UPDATE_CUT", nullptr);
+        }
+        for (const auto& [name, old] : files) {
+            const std::string now = ReadBytes(app_ + "\\" + name);
+            EXPECT_TRUE(now == old || now == newContent(name, old)) << row << ": " << name << " is neither old nor new";
+        }
+
+        DeleteFileW(Wide(app_ + "\\state.txt").c_str());
+        const size_t opened = host_.Calls("CALL", "Workbooks.Open").size();
+        HANDLE launcher = Start("QOR.exe", "");
+        ASSERT_TRUE(Ended(launcher, 60000)) << row;
+        // The launcher finished the moves and opened the workbook itself, or, its own program
+        // still to move, left them to the updater, which starts the new launcher ("/0").
+        if (row != "extracting")
+            EXPECT_TRUE(test::PollUntil([&] { return host_.Calls("CALL", "Workbooks.Open").size() > opened; },
+                                        std::chrono::seconds(60)))
+                << row << ": the workbook did not open";
+        for (const char* leftover : {"\\QOR_UPDATE.new", "\\QOR_UPDATE.old", "\\QOR_UPDATE.journal"})
+            EXPECT_FALSE(IsFile(app_ + leftover) || IsFolder(app_ + leftover)) << row << ": " << leftover;
+        if (row == "extracting") {
+            // Nothing had moved: the old program hands the same update to the updater again.
+            for (const auto& [name, old] : files) EXPECT_EQ(ReadBytes(app_ + "\\" + name), old) << name;
+            EXPECT_EQ(Report()["End"], "2");
+            EXPECT_TRUE(IsFile(app_ + "\\QOR_UPDATE.LOG"));
+            continue;
+        }
+        for (const auto& [name, old] : files)
+            EXPECT_TRUE(ReadBytes(app_ + "\\" + name) == newContent(name, old)) << row << ": " << name << " is not new";
+        EXPECT_EQ(ReadBytes(app_ + "\\SYS\\readme.txt"), "6.02") << row;
+        EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.LOG")) << row;
+        EXPECT_EQ(host_.Calls("CALL", "Workbooks.Open").size(), opened + 1) << row;
+    }
 }
 
 TEST_F(UpdateCycle, StaleAccountSetIsNeverReopened) {
@@ -470,7 +559,7 @@ protected:
         UpdateCycle::SetUp();
         WriteBytes(app_ + "\\QOR_UPDATE.exe", ReadBytes(WinePath(QOR_TEST_SIGNED_UPDATER_EXE)));
     }
-    std::string Package() { return Archive({{false, "QOR.exe", launcherBytes_ + "SIGNED-LAUNCHER"}}); }
+    std::string Package() { return Archive({{false, "QOR.exe", WithVersion602(launcherBytes_) + "SIGNED-LAUNCHER"}}); }
 };
 
 TEST_F(SignedUpdateCycle, SignedPackageIsVerifiedMarkedAndInstalled) {
