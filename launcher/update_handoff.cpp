@@ -49,7 +49,7 @@ bool HandOffUpdate(UpdateHandOffPlatform& p, const LauncherState& state) {
     // swap is tried again at the next start.
     if (p.files.FileExists(newUpdater)) {
         if (p.files.FileExists(updater)) TerminateProcesses(p.wmi, "QOR_UPDATE.exe");
-        p.files.ReplaceFile(newUpdater, updater);
+        p.files.MoveReplacing(newUpdater, updater);
     }
     p.shell.PumpMessages();
     if (!p.files.FileExists(updater)) return false;

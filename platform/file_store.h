@@ -68,7 +68,7 @@ public:
     // Moves a file onto `to` in one step, replacing a file there, and returns once the move is
     // on disk: at every moment the name `to` holds either the whole old file or the whole new
     // one. False when that fails (`to` in use, a folder, or on another volume).
-    virtual bool ReplaceFile(const std::string& from, const std::string& to) = 0;
+    virtual bool MoveReplacing(const std::string& from, const std::string& to) = 0;
     // Writes the bytes as they are into a new file (an existing one is replaced) and flushes
     // them to disk before answering true.
     virtual bool WriteBytesDurably(const std::string& path, const std::string& bytes) = 0;

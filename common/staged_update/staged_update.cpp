@@ -27,7 +27,7 @@ std::string Parent(const std::string& relative) {
 void RestoreReplaced(FileStore& files, const std::string& appFolder, const std::vector<std::string>& listed) {
     for (const std::string& f : listed) {
         const std::string replaced = JoinPath(ReplacedFolder(appFolder), f);
-        if (files.FileExists(replaced)) files.ReplaceFile(replaced, JoinPath(appFolder, f));
+        if (files.FileExists(replaced)) files.MoveReplacing(replaced, JoinPath(appFolder, f));
     }
 }
 
@@ -44,7 +44,7 @@ bool MoveStagedFiles(FileStore& files, const std::string& appFolder, const std::
             if (files.FileExists(target) && !files.FileExists(kept) &&
                 (!MakeFolders(files, appFolder, JoinPath(kReplacedFolderName, Parent(f))) || !files.CopyFileTo(target, kept)))
                 return false;
-            if (!files.ReplaceFile(staged, target)) return false;
+            if (!files.MoveReplacing(staged, target)) return false;
         }
         ++moved;
         if (cut && moved == 1) cut("moved-first");

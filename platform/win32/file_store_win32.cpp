@@ -75,7 +75,7 @@ bool Win32FileStore::RenameFile(const std::string& from, const std::string& to) 
     return MoveFileW(Wide(from).c_str(), Wide(to).c_str()) != 0;
 }
 
-bool Win32FileStore::ReplaceFile(const std::string& from, const std::string& to) {
+bool Win32FileStore::MoveReplacing(const std::string& from, const std::string& to) {
     return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 

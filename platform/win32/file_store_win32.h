@@ -22,7 +22,7 @@ public:
     bool RemoveFolder(const std::string& path) override;
     std::unique_ptr<ByteReader> OpenForReading(const std::string& path) override;
     std::unique_ptr<ByteWriter> CreateForWriting(const std::string& path) override;
-    bool ReplaceFile(const std::string& from, const std::string& to) override;
+    bool MoveReplacing(const std::string& from, const std::string& to) override;
     bool WriteBytesDurably(const std::string& path, const std::string& bytes) override;
     bool IsLink(const std::string& path) override;
     bool AnsiCanHold(const std::string& text) override;

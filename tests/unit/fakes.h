@@ -133,7 +133,7 @@ public:
         return entries;
     }
     // A file in `undeletable` (in use) cannot be replaced.
-    bool ReplaceFile(const std::string& from, const std::string& to) override {
+    bool MoveReplacing(const std::string& from, const std::string& to) override {
         auto it = files.find(from);
         if (it == files.end() || unwritable.count(from) || unwritable.count(to) || undeletable.count(to) ||
             folders.count(Bare(to)) || !folders.count(Parent(to)))
