@@ -142,6 +142,68 @@ int32_t ParseContentLength(const std::string& value) {
 
 bool IsAcceptedStatus(const std::string& status) { return status == "200" || status == "206"; }
 
+namespace {
+
+const char* const kResumeRecordHeader = "QOR_UPDATE download 1";
+
+bool HasControlCharacter(const std::string& text) {
+    for (unsigned char c : text)
+        if (c < 0x20 || c == 0x7F) return true;
+    return false;
+}
+
+// A run of decimal digits that fits a signed 32-bit number, read from `at` on.
+bool ReadDecimal(const std::string& text, size_t& at, int32_t& value) {
+    const size_t start = at;
+    int64_t n = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        n = n * 10 + (text[at] - '0');
+        if (n > INT32_MAX) return false;
+    }
+    value = static_cast<int32_t>(n);
+    return at > start;
+}
+
+}  // namespace
+
+std::string BuildResumeRecord(const ResumeRecord& record) {
+    return std::string(kResumeRecordHeader) + "\r\n" + record.url + "\r\n" + record.validator + "\r\n" +
+           std::to_string(record.total) + "\r\n";
+}
+
+bool ParseResumeRecord(const std::string& text, ResumeRecord& record) {
+    const std::vector<std::string> lines = Split(text, "\r\n");
+    if (lines.size() != 5 || lines[0] != kResumeRecordHeader || !lines[4].empty()) return false;
+    if (lines[1].empty() || HasControlCharacter(lines[1])) return false;
+    if (lines[2].empty() || HasControlCharacter(lines[2]) || StartsWith(lines[2], "W/")) return false;
+    size_t at = 0;
+    int32_t total = 0;
+    if (!ReadDecimal(lines[3], at, total) || at != lines[3].size() || total <= 0) return false;
+    record = ResumeRecord{lines[1], lines[2], total};
+    return true;
+}
+
+std::string ResumeValidator(const std::string& etag, const std::string& lastModified) {
+    const std::string tag = TrimSpaces(etag);
+    if (tag.size() >= 2 && tag.front() == '"' && tag.back() == '"' && !HasControlCharacter(tag)) return tag;
+    const std::string date = TrimSpaces(lastModified);
+    if (!date.empty() && !HasControlCharacter(date)) return date;
+    return std::string();
+}
+
+bool ParseContentRange(const std::string& value, ContentRange& range) {
+    const std::string text = TrimSpaces(value);
+    if (!StartsWith(text, "bytes ")) return false;
+    size_t at = 6;
+    ContentRange r;
+    if (!ReadDecimal(text, at, r.first) || at >= text.size() || text[at++] != '-') return false;
+    if (!ReadDecimal(text, at, r.last) || at >= text.size() || text[at++] != '/') return false;
+    if (!ReadDecimal(text, at, r.total) || at != text.size()) return false;
+    if (r.first > r.last || r.last >= r.total) return false;
+    range = r;
+    return true;
+}
+
 std::string EditionCodeFromNames(const std::vector<std::string>& fileNames) {
     std::string edition;
     for (const std::string& name : fileNames) {

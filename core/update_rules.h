@@ -60,6 +60,33 @@ int32_t ParseContentLength(const std::string& value);
 // True for the status codes whose body is stored: "200" and "206".
 bool IsAcceptedStatus(const std::string& status);
 
+// What a transfer that broke off keeps beside its temporary file (target + ".temp.id"), so
+// that a later transfer of the same URL can ask for the rest: the URL, the validator that the
+// first response carried and the resource's whole length.
+struct ResumeRecord {
+    std::string url;
+    std::string validator;  // a strong ETag, or else the Last-Modified date
+    int32_t total = 0;
+};
+// "QOR_UPDATE download 1", the URL, the validator and the length in decimal, each line ending in
+// CR LF.
+std::string BuildResumeRecord(const ResumeRecord& record);
+// True for a text that BuildResumeRecord could have written: the header line, a URL, a usable
+// validator and a length above 0; anything else (cut short, edited, a stray file) is no record.
+bool ParseResumeRecord(const std::string& text, ResumeRecord& record);
+// The validator an If-Range line can carry, from a response's ETag and Last-Modified values: a
+// strong ETag (a quoted tag) first, else the date. A weak ETag ("W/...") never matches in a range
+// request. Empty when neither is usable, a control character included, since the value goes
+// into a header line of its own.
+std::string ResumeValidator(const std::string& etag, const std::string& lastModified);
+
+// A Content-Range value "bytes FIRST-LAST/TOTAL" (a known total, FIRST <= LAST < TOTAL, every
+// number fitting a signed 32-bit length); false for anything else, "bytes */TOTAL" included.
+struct ContentRange {
+    int32_t first = 0, last = 0, total = 0;
+};
+bool ParseContentRange(const std::string& value, ContentRange& range);
+
 // The edition code from the names of the application folder's files: the second "_"-separated
 // field of each name matching QOR_*_* (letter case ignored), the last match winning.
 std::string EditionCodeFromNames(const std::vector<std::string>& fileNames);

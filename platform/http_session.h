@@ -12,7 +12,10 @@ namespace qor {
 // Information levels of a response, as the platform numbers them.
 enum class HttpInfo : uint32_t {
     ContentLength = 5,
+    LastModified = 11,
     StatusCode = 19,
+    ContentRange = 53,
+    ETag = 54,
 };
 
 class HttpSession {

@@ -69,7 +69,7 @@ struct UpdaterPlatform {
     // Checks package signatures; needed only when the state carries the vendor's key.
     SignatureVerifier* verifier = nullptr;
     // Test builds: ends the process at a named point of the staged update's moves.
-    CutHook cut;
+    CutHook cut = CutHook();
 };
 
 // The updater's process-wide values.

@@ -142,6 +142,109 @@ TEST_F(Downloader, BrokenTransfersEndFalseAndNeverTakeTheTargetName) {
     }
 }
 
+// A first transfer that breaks off after 3072 of 10000 bytes, then a second one after the
+// server's side has been changed by the row.
+TEST_F(Downloader, ABrokenOffTransferAsksForTheRestAndStartsAgainWhenThatIsNotWhatComes) {
+    const std::string record = temp + ".id";
+    std::string body, changed(8000, 'n');
+    for (int i = 0; i < 10000; ++i) body.push_back(static_cast<char>(i * 13));
+    struct Case {
+        const char* name;
+        std::string etag, lastModified;  // of the first answer
+        std::function<void(FakeHttp&)> change;  // before the second transfer
+        bool rangeAsked, completes;
+        size_t bytesSent;  // by the second answer
+        bool changedBody;  // the second answer carries `changed`
+        bool recordLeft;   // after the second transfer
+    } cases[] = {
+        {"same file: only the rest", "\"e1\"", "", [](FakeHttp&) {}, true, true, 10000 - 3072, false, false},
+        {"a date alone is the validator", "", "Tue, 01 Dec 2026 08:00:00 GMT", [](FakeHttp&) {}, true, true,
+         10000 - 3072, false, false},
+        {"a strong ETag before the date", "\"e1\"", "Tue, 01 Dec 2026 08:00:00 GMT", [](FakeHttp&) {}, true, true,
+         10000 - 3072, false, false},
+        {"changed file: from the first byte", "\"e1\"", "",
+         [&](FakeHttp& h) { h.Serve("/x", changed, "\"e2\""); }, true, true, 8000, true, false},
+        {"server without ranges: from the first byte", "\"e1\"", "", [](FakeHttp& h) { h.ranges = false; }, true,
+         true, 10000, false, false},
+        {"weak ETag, no date: no record, from the first byte", "W/\"e1\"", "", [](FakeHttp&) {}, false, true, 10000,
+         false, false},
+        {"no validator: no record, from the first byte", "", "", [](FakeHttp&) {}, false, true, 10000, false,
+         false},
+        {"206 of another range fails and drops the record", "\"e1\"", "",
+         [](FakeHttp& h) {
+             h.ranges = false;
+             h.responses["/x"].status = "206";
+             h.responses["/x"].contentRange = "bytes 0-9999/10000";
+         },
+         true, false, 0, false, false},
+        {"206 of another whole length fails", "\"e1\"", "",
+         [](FakeHttp& h) {
+             h.ranges = false;
+             h.responses["/x"] = {"206", "6928", std::string(6928, 'r'), std::string::npos, "\"e1\"", "",
+                                  "bytes 3072-9999/12000"};
+         },
+         true, false, 0, false, false},
+        {"another status fails, drops the record, keeps the bytes", "\"e1\"", "",
+         [](FakeHttp& h) { h.responses["/x"].status = "500"; }, true, false, 0, false, false},
+    };
+    for (const Case& c : cases) {
+        files.files.clear();
+        http = FakeHttp();
+        http.ranges = true;
+        http.Serve("/x", body, c.etag);
+        http.responses["/x"].lastModified = c.lastModified;
+        http.responses["/x"].failReadAt = 3072;
+        ASSERT_FALSE(Get("http://h/x")) << c.name;
+        ASSERT_EQ(files.files[temp], body.substr(0, 3072)) << c.name;
+        EXPECT_EQ(files.FileExists(record), c.rangeAsked) << c.name;
+
+        http.responses["/x"].failReadAt = std::string::npos;
+        c.change(http);
+        http.headers.clear();
+        http.bodyBytesSent = 0;
+        EXPECT_EQ(Get("http://h/x"), c.completes) << c.name;
+        const bool asked = std::find(http.headers.begin(), http.headers.end(), "Range: bytes=3072-") != http.headers.end();
+        EXPECT_EQ(asked, c.rangeAsked) << c.name;
+        EXPECT_EQ(http.bodyBytesSent, c.bytesSent) << c.name;
+        EXPECT_EQ(files.FileExists(record), c.recordLeft) << c.name;
+        if (c.completes) {
+            EXPECT_EQ(files.files[target], c.changedBody ? changed : body) << c.name;
+            EXPECT_FALSE(files.FileExists(temp)) << c.name;
+        } else {
+            EXPECT_EQ(files.files[temp], body.substr(0, 3072)) << c.name;  // for a fresh start next time
+        }
+    }
+}
+
+TEST_F(Downloader, TheRestIsAskedForWithTheValidatorAndShownAsPartOfTheWhole) {
+    http.ranges = true;
+    http.Serve("/x", std::string(10000, 'a'), "\"v7\"");
+    http.responses["/x"].failReadAt = 4096;
+    ASSERT_FALSE(Get("http://h/x"));
+    EXPECT_EQ(files.files[temp + ".id"], "QOR_UPDATE download 1\r\nhttp://h/x\r\n\"v7\"\r\n10000\r\n");
+    http.responses["/x"].failReadAt = std::string::npos;
+    http.headers.clear();
+    view = FakeWindow();
+    ASSERT_TRUE(Get("http://h/x"));
+    EXPECT_EQ(http.headers, (std::vector<std::string>{"Accept: */*", "User-Agent: DownJet1.0", "Host: h",
+                                                      "Connection: close", "Range: bytes=4096-", "If-Range: \"v7\""}));
+    EXPECT_EQ(counters.received, 10000);
+    EXPECT_EQ(counters.announced, 10000);
+    EXPECT_EQ(view.statuses[1], "正在下载升级包： 5KB/10KB    51%");  // 4096 + the first 1024
+    EXPECT_EQ(view.status, "正在下载升级包： 10KB/10KB    100%");
+
+    // A record of another URL, or one beside an empty temporary file, asks for nothing.
+    for (const std::string& url : {std::string("http://h/other"), std::string("http://h/x")}) {
+        files.files.clear();
+        files.AddFile(temp, url == "http://h/x" ? "" : "abc");
+        files.AddFile(temp + ".id", "QOR_UPDATE download 1\r\nhttp://h/x\r\n\"v7\"\r\n10000\r\n");
+        http.Serve("/other", "abc");
+        http.headers.clear();
+        EXPECT_TRUE(Get(url)) << url;
+        EXPECT_EQ(http.headers.size(), 4u) << url;
+    }
+}
+
 TEST_F(Downloader, NothingIsOpenedWithoutUrlConnectionOrReachableNetwork) {
     EXPECT_FALSE(Get(""));
     EXPECT_TRUE(http.calls.empty());

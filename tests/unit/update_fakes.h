@@ -24,17 +24,23 @@ public:
         std::string contentLength;  // empty: no Content-Length in the head
         std::string body;
         size_t failReadAt = std::string::npos;  // a read starting at this offset fails
+        std::string etag = std::string(), lastModified = std::string(), contentRange = std::string();
     };
     std::map<std::string, Response> responses;  // by path; other paths get 404
     bool connected = true, reachable = true, opens = true, connects = true, sends = true;
+    // Answers "Range: bytes=N-" with 206 and the rest when "If-Range" names the response's
+    // ETag or its date, as a server that does ranges does; with 200 and all of it otherwise.
+    bool ranges = false;
     std::vector<std::string> calls;
     std::vector<std::string> headers;
     std::vector<std::string> paths;
     int reads = 0;
+    size_t bodyBytesSent = 0;  // of all answers so far
 
     // A complete 200 answer with the right Content-Length.
-    void Serve(const std::string& path, const std::string& body) {
+    void Serve(const std::string& path, const std::string& body, const std::string& etag = "") {
         responses[path] = Response{"200", std::to_string(body.size()), body};
+        responses[path].etag = etag;
     }
 
     bool IsConnected() override { calls.push_back("connected"); return connected; }
@@ -49,34 +55,70 @@ public:
         calls.push_back("request " + path);
         paths.push_back(path);
         current_ = path;
+        requestHeaders_.clear();
         offset_ = 0;
         return true;
     }
-    void AddHeader(const std::string& line) override { headers.push_back(line); }
-    bool Send() override { calls.push_back("send"); return sends; }
+    void AddHeader(const std::string& line) override {
+        headers.push_back(line);
+        requestHeaders_.push_back(line);
+    }
+    bool Send() override {
+        calls.push_back("send");
+        answer_ = Answer();
+        return sends;
+    }
     std::string QueryInfo(HttpInfo level) override {
-        const Response r = Current();
-        return level == HttpInfo::StatusCode ? r.status : r.contentLength;
+        switch (level) {
+            case HttpInfo::StatusCode: return answer_.status;
+            case HttpInfo::ContentLength: return answer_.contentLength;
+            case HttpInfo::ETag: return answer_.etag;
+            case HttpInfo::LastModified: return answer_.lastModified;
+            case HttpInfo::ContentRange: return answer_.contentRange;
+        }
+        return "";
     }
     bool Read(char* buffer, uint32_t size, uint32_t& got) override {
         ++reads;
-        const Response r = Current();
+        const Response& r = answer_;
         got = 0;
         if (offset_ == r.failReadAt) return false;
         const size_t n = std::min<size_t>(size, r.body.size() - std::min(offset_, r.body.size()));
         r.body.copy(buffer, n, offset_);
         offset_ += n;
+        bodyBytesSent += n;
         got = static_cast<uint32_t>(n);
         return true;
     }
     void Close() override { calls.push_back("close"); }
 
 private:
-    Response Current() const {
+    std::string RequestHeader(const std::string& name) const {
+        for (const std::string& line : requestHeaders_)
+            if (line.rfind(name + ": ", 0) == 0) return line.substr(name.size() + 2);
+        return "";
+    }
+    // The answer to the current request, a range included.
+    Response Answer() const {
         auto it = responses.find(current_);
-        return it == responses.end() ? Response{"404", "0", "", std::string::npos} : it->second;
+        if (it == responses.end()) return Response{"404", "0", "", std::string::npos};
+        Response r = it->second;
+        const std::string range = RequestHeader("Range"), ifRange = RequestHeader("If-Range");
+        if (!ranges || r.status != "200" || range.rfind("bytes=", 0) != 0) return r;
+        if (ifRange != r.etag && ifRange != r.lastModified) return r;
+        const size_t from = std::stoul(range.substr(6));
+        if (from >= r.body.size()) return Response{"416", "0", "", std::string::npos};
+        r.contentRange = "bytes " + std::to_string(from) + "-" + std::to_string(r.body.size() - 1) + "/" +
+                         std::to_string(r.body.size());
+        r.status = "206";
+        r.body = r.body.substr(from);
+        r.contentLength = std::to_string(r.body.size());
+        if (r.failReadAt != std::string::npos) r.failReadAt = r.failReadAt > from ? r.failReadAt - from : 0;
+        return r;
     }
     std::string current_;
+    std::vector<std::string> requestHeaders_;
+    Response answer_;
     size_t offset_ = 0;
 };
 

@@ -2,6 +2,7 @@
 // texts, the announced length and the edition code.
 #include <gtest/gtest.h>
 
+#include "core/text.h"
 #include "core/update_rules.h"
 
 namespace qor {
@@ -131,6 +132,38 @@ TEST(ContentLength, LeadingNumberRounded) {
     EXPECT_TRUE(IsAcceptedStatus("206"));
     EXPECT_FALSE(IsAcceptedStatus("404"));
     EXPECT_FALSE(IsAcceptedStatus(""));
+}
+
+TEST(Resume, RecordValidatorAndContentRange) {
+    const ResumeRecord record{"http://h/pkg/QOR_UPDATE.rar", "\"5f-1400000\"", 20971520};
+    ResumeRecord read;
+    ASSERT_TRUE(ParseResumeRecord(BuildResumeRecord(record), read));
+    EXPECT_EQ(read.url, record.url);
+    EXPECT_EQ(read.validator, record.validator);
+    EXPECT_EQ(read.total, record.total);
+    const std::string good = BuildResumeRecord(record);
+    for (const std::string& bad :
+         {std::string(), good.substr(0, good.size() - 2), "QOR_UPDATE download 2" + good.substr(21),
+          ReplaceAll(good, "20971520", "0"), ReplaceAll(good, "20971520", "2147483648"),
+          ReplaceAll(good, "20971520", "12x"), ReplaceAll(good, "\"5f-1400000\"", "W/\"5f\""),
+          ReplaceAll(good, "\"5f-1400000\"", ""), ReplaceAll(good, "\"5f-1400000\"", "\"a\"\nInjected: 1"),
+          good + "more\r\n"})
+        EXPECT_FALSE(ParseResumeRecord(bad, read)) << bad;
+
+    EXPECT_EQ(ResumeValidator("\"abc\"", "Tue, 01 Dec 2026 08:00:00 GMT"), "\"abc\"");
+    EXPECT_EQ(ResumeValidator("W/\"abc\"", "Tue, 01 Dec 2026 08:00:00 GMT"), "Tue, 01 Dec 2026 08:00:00 GMT");
+    EXPECT_EQ(ResumeValidator("W/\"abc\"", ""), "");
+    EXPECT_EQ(ResumeValidator("abc", ""), "");  // not a quoted tag
+    EXPECT_EQ(ResumeValidator("", "x\r\nSet: 1"), "");
+
+    ContentRange range;
+    ASSERT_TRUE(ParseContentRange("bytes 12582912-20971519/20971520", range));
+    EXPECT_EQ(range.first, 12582912);
+    EXPECT_EQ(range.last, 20971519);
+    EXPECT_EQ(range.total, 20971520);
+    for (const char* bad : {"", "bytes */100", "bytes 5-4/100", "bytes 0-100/100", "bytes 0-9/*", "items 0-9/10",
+                            "bytes 0-9/10 x", "bytes -1-9/10", "bytes 0-9/99999999999"})
+        EXPECT_FALSE(ParseContentRange(bad, range)) << bad;
 }
 
 TEST(Edition, SecondFieldOfTheLastMatchingName) {

@@ -10,6 +10,27 @@ namespace {
 
 constexpr size_t kStoreRunSize = 64 * 1024;
 
+// An earlier transfer of this URL to continue: its record, and the length its temporary file
+// holds, which is more than nothing and less than the whole. False when there is none.
+bool ResumableTransfer(FileStore& files, const std::string& url, const std::string& temporary,
+                       const std::string& recordPath, ResumeRecord& record, int32_t& offset) {
+    std::string text;
+    if (!files.FileExists(recordPath) || !files.ReadText(recordPath, text)) return false;
+    if (!ParseResumeRecord(text, record) || record.url != url || !files.FileExists(temporary)) return false;
+    const uint64_t size = files.FileSize(temporary);
+    if (size == 0 || size >= static_cast<uint64_t>(record.total)) return false;
+    offset = static_cast<int32_t>(size);
+    return true;
+}
+
+// True for a 206 head that carries exactly the rest: from `offset` to the end of the same whole
+// length, with a Content-Length of that many bytes.
+bool IsTheRest(HttpSession& http, int32_t announced, int32_t offset, int32_t total) {
+    ContentRange range;
+    return ParseContentRange(http.QueryInfo(HttpInfo::ContentRange), range) && range.first == offset &&
+           range.last == total - 1 && range.total == total && announced == total - offset;
+}
+
 }  // namespace
 
 int64_t DownloadView::NowMs() {
@@ -28,6 +49,13 @@ bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const
     if (!http.IsConnected()) return false;
     if (!http.IsInternetReachable()) return false;
 
+    // A transfer of this URL that broke off earlier and kept its validator asks for the rest.
+    const std::string temporary = target + ".temp";
+    const std::string recordPath = temporary + ".id";
+    ResumeRecord resume;
+    int32_t offset = 0;
+    const bool resuming = ResumableTransfer(files, url, temporary, recordPath, resume, offset);
+
     if (http.Open(url)) {
         const std::string host = GetUrlHost(url);
         if (http.Connect(host) && http.OpenRequest(GetUrlPath(url, host))) {
@@ -36,15 +64,40 @@ bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const
             http.AddHeader("User-Agent: DownJet1.0");
             http.AddHeader("Host: " + host);
             http.AddHeader("Connection: close");
+            if (resuming) {
+                http.AddHeader("Range: bytes=" + std::to_string(offset) + "-");
+                http.AddHeader("If-Range: " + resume.validator);
+            }
             if (http.Send()) {
                 view.PumpMessages();
                 const std::string length = http.QueryInfo(HttpInfo::ContentLength);
                 counters.announced = ParseContentLength(length);
-                if (IsAcceptedStatus(http.QueryInfo(HttpInfo::StatusCode))) {
-                    const std::string temporary = target + ".temp";
+                const std::string status = http.QueryInfo(HttpInfo::StatusCode);
+                // The rest of the stored bytes: a 206 whose range starts where the temporary file
+                // ends and runs to the end of the same whole length. Any other 206 to a range
+                // request is a failed transfer; a 200 is the whole resource again (it changed, or
+                // the server does not do ranges).
+                const bool appending = resuming && status == "206" && IsTheRest(http, counters.announced, offset, resume.total);
+                if (resuming && !appending && status != "200") {
+                    // Asked for again from the first byte next time rather than refused forever.
+                    files.RemoveFile(recordPath);
+                } else if (IsAcceptedStatus(status)) {
                     if (files.FileExists(target)) files.RemoveFile(target);
-                    if (files.FileExists(temporary)) files.RemoveFile(temporary);
-                    bool stored = files.WriteBytes(temporary, std::string(), false);
+                    bool stored = true;
+                    if (appending) {
+                        counters.received = offset;
+                        counters.announced = resume.total;
+                    } else {
+                        if (files.FileExists(temporary)) files.RemoveFile(temporary);
+                        if (files.FileExists(recordPath)) files.RemoveFile(recordPath);
+                        stored = files.WriteBytes(temporary, std::string(), false);
+                        // Only a whole 200 answer with a length and a validator can be continued.
+                        const std::string validator =
+                            ResumeValidator(http.QueryInfo(HttpInfo::ETag), http.QueryInfo(HttpInfo::LastModified));
+                        if (stored && status == "200" && counters.announced > 0 && !validator.empty())
+                            files.WriteText(recordPath, BuildResumeRecord({url, validator, counters.announced}), false);
+                    }
+                    const int32_t start = counters.received;
                     char buffer[kDownloadReadSize];
                     // Received chunks are stored in order at the offset they belong to; they are
                     // handed to the file in runs of up to 64 KB, and whatever is pending is
@@ -80,7 +133,7 @@ bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const
                         if (!http.Read(buffer, kDownloadReadSize, got) || got > kDownloadReadSize) break;
                         if (got > 0) {
                             if (counters.received > INT32_MAX - static_cast<int32_t>(got)) break;
-                            const bool first = counters.received == 0;
+                            const bool first = counters.received == start;
                             const bool last = counters.received + static_cast<int32_t>(got) == counters.announced;
                             const int64_t now = view.NowMs();
                             messagesHandled = false;
@@ -103,6 +156,7 @@ bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const
                     if (!progressShown) showProgress(view.NowMs());
                     result = flush() && result;
                     if (result) {
+                        if (files.FileExists(recordPath)) files.RemoveFile(recordPath);
                         if (files.FileExists(target)) files.RemoveFile(target);
                         result = files.RenameFile(temporary, target);
                     }

@@ -1,6 +1,7 @@
 // Fetching one resource over plain HTTP into a file, with progress shown in the updater's
 // status label and progress bar. The data goes to the target path + ".temp", which takes the
-// target's name only once the announced length has arrived in full.
+// target's name only once the announced length has arrived in full. A transfer that breaks off
+// is continued by the next one of the same URL when the server gave it a validator.
 #pragma once
 
 #include <cstdint>
@@ -49,6 +50,14 @@ inline const char* const kConnectingStatus = "正在连接QOR服务器...";
 // other than 200 or 206 leaves the target and any temporary file untouched; a transfer that
 // breaks off (failed read, body ending short of the announced length or without one, an empty
 // body without a Content-Length) has deleted the old target and leaves the partial temporary file.
+//
+// When a 200 answer carries a length and a validator (a strong ETag, else a Last-Modified date),
+// its record (a ResumeRecord) stands beside the temporary file as target + ".temp.id" until the
+// transfer completes. A later transfer of the same URL that finds the record and a temporary
+// file holding part of the resource adds "Range: bytes=<size>-" and "If-Range: <validator>" to
+// the request: a 206 with exactly the rest appends to the temporary file, a 200 starts again
+// from the first byte, and any other answer fails and drops the record (the next transfer then
+// starts afresh). A temporary file without a record is replaced by a fresh transfer.
 bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const std::string& url,
                   const std::string& target, TransferCounters& counters);
 
