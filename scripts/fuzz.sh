@@ -50,6 +50,7 @@ printf 'QOR_UPDATE journal 1\r\nQOR.exe\r\nSYS\\打印预览\r\nEND\r\n' > "$out
 printf -- '-----BEGIN PUBLIC KEY-----\nMFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEnUy/dwuOP9r5Pde7IljxAFuTWuwD\nLrZUChzXyVaMk7AzvhOxaXmwElIMyZdghEruAcppVgRFXKNfLE5JxgmqcQ==\n-----END PUBLIC KEY-----\n' \
   > "$out/corpus/signature_files/key"
 printf 'http://127.0.0.1/pkg/QOR_UPDATE.rar\x003\x00200\x00abc' > "$out/corpus/http_values/first"
+printf 'http://127.0.0.1/pkg/QOR_UPDATE.rar\x00bytes 3-9/10\x00206\x00defghij' > "$out/corpus/http_values/continued"
 
 for name in "${!targets[@]}"; do
   echo "== fuzz $name (${seconds}s)"

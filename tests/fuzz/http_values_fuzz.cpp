@@ -1,6 +1,7 @@
 // libFuzzer target: what the downloader takes from outside: the URL split into host and path,
-// the response's Content-Length and status values, and a whole transfer over a scripted
-// response built from the input.
+// the response's Content-Length, status and Content-Range values, the record a broken-off
+// transfer keeps, and whole transfers (fresh and continued) over scripted responses built from
+// the input.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -46,5 +47,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // An empty body completes only when a Content-Length announced it.
     if (ok && fields[3].empty() && fields[1].empty()) abort();
     if (http.reads > static_cast<int>(fields[3].size() / 1024 + 2)) abort();
+
+    // The record of a broken-off transfer: what parses is what would have been written.
+    qor::ResumeRecord record;
+    if (qor::ParseResumeRecord(input, record) && qor::BuildResumeRecord(record) != input) abort();
+    qor::ContentRange range;
+    if (qor::ParseContentRange(fields[1], range) && (range.first > range.last || range.last >= range.total)) abort();
+
+    // A continued transfer: 3 of 10 bytes kept, the answer's Content-Range from the input.
+    files.files.clear();
+    files.AddFolder("C:\\QOR");
+    files.AddFile("C:\\QOR\\x.rar.temp", "abc");
+    files.AddFile("C:\\QOR\\x.rar.temp.id", qor::BuildResumeRecord({url, "\"v\"", 10}));
+    http.responses[path] = {fields[2], std::to_string(fields[3].size()), fields[3], std::string::npos, "\"v\"", "",
+                            fields[1]};
+    // A URL that no record can hold (a control character in it) makes it a fresh transfer.
+    const bool continued = fields[2] == "206" && qor::ParseResumeRecord(files.files["C:\\QOR\\x.rar.temp.id"], record);
+    if (qor::DownloadFile(http, files, view, url, "C:\\QOR\\x.rar", counters)) {
+        const std::string& joined = files.files["C:\\QOR\\x.rar"];
+        if (continued ? joined != "abc" + fields[3] || joined.size() != 10 : joined != fields[3]) abort();
+    }
     return 0;
 }
