@@ -14,19 +14,6 @@
 
 namespace qor::test {
 
-// The Unix path of a Windows path, through Wine's own export; empty when there is none.
-inline std::string UnixPath(const std::string& path) {
-    using ToUnix = char*(CDECL*)(LPCWSTR);
-    const auto toUnix = reinterpret_cast<ToUnix>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix) return "";
-    char* unix = toUnix(win32::Wide(path).c_str());
-    if (!unix) return "";
-    std::string out = unix;
-    HeapFree(GetProcessHeap(), 0, unix);
-    return out;
-}
-
 // Bytes that do not compress: a file of them stays large inside an archive, so that cutting the
 // archive short cuts that file's data.
 inline std::string IncompressibleBytes(size_t size) {
@@ -65,19 +52,10 @@ inline std::string MakeRarArchive(const std::vector<standin::ArchiveEntry>& entr
     }
     const std::string unixWork = UnixPath(work.path());
     if (unixWork.empty()) return "";
-    // Wine starts the Linux program but gives no handle that waits for it: the script writes
-    // rar's exit code into a file when rar has ended.
-    std::wstring command = win32::Wide("/bin/sh \"" + std::string(script) + "\" \"" + rar + "\" \"" + unixWork +
-                                       "/archive.rar\" \"" + unixWork + "/tree\" \"" + unixWork + "/done\"");
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
-        return "";
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    if (!PollUntil([&] { return IsFile(work / "done"); }, std::chrono::seconds(120))) return "";
-    return ReadBytes(work / "done") == "0\n" ? ReadBytes(work / "archive.rar") : "";
+    const std::string code = RunUnixScript("/bin/sh \"" + std::string(script) + "\" \"" + rar + "\" \"" + unixWork +
+                                               "/archive.rar\" \"" + unixWork + "/tree\" \"" + unixWork + "/done\"",
+                                           work / "done", std::chrono::seconds(120));
+    return code == "0\n" ? ReadBytes(work / "archive.rar") : "";
 }
 
 }  // namespace qor::test

@@ -219,4 +219,35 @@ inline std::vector<std::string> PlantedProgramsThatRan(const std::string& folder
 
 inline bool HasEnded(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }
 
+// The Unix path of a Windows path, through Wine's own export; empty when there is none.
+inline std::string UnixPath(const std::string& path) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    const auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) return "";
+    char* unix = toUnix(win32::Wide(path).c_str());
+    if (!unix) return "";
+    std::string out = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return out;
+}
+
+// Starts a Linux command line (Unix paths) and gives the content of `doneFile` (a Windows path)
+// once the command has written it; empty when it could not start or wrote nothing in time. Wine
+// starts the Linux program but gives no handle that waits for it: the scripts it starts write
+// that file when they are done.
+inline std::string RunUnixScript(const std::string& commandLine, const std::string& doneFile,
+                                 std::chrono::seconds deadline) {
+    std::wstring command = win32::Wide(commandLine);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return "";
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    if (!PollUntil([&] { return IsFile(doneFile); }, deadline)) return "";
+    return ReadBytes(doneFile);
+}
+
 }  // namespace qor::test

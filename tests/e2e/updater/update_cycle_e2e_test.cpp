@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 
 #include "core/text.h"
@@ -16,6 +17,7 @@
 #include "tests/standins/extractor/archive_format.h"
 #include "tests/standins/uidriver/uidriver.h"
 #include "wine/http_standin_support.h"
+#include "wine/nginx_support.h"
 #include "wine/real_archive.h"
 #include "wine/wine_test_support.h"
 
@@ -491,6 +493,72 @@ TEST_F(UpdateCycle, UpdateCutOffAnywhereIsRecoveredByTheNextStart) {
         // since, which offers nothing.
         EXPECT_FALSE(EndsWith(ReadBytes(app_ + "\\QOR_UPDATE.LOG"), "DOWNLOAD COMPLETE")) << row;
         EXPECT_EQ(host_.Calls("CALL", "Workbooks.Open").size(), opened + 1) << row;
+    }
+}
+
+// The background download of a 20 MB package from nginx as the vendor's host, cut off (the
+// updater's process ended) once about 60% of it is stored: the next "/d" asks for the rest and
+// gets only that, and the joined package is the package byte for byte. Once the package on the
+// server has changed, a cut-off transfer starts again from its first byte.
+TEST_F(UpdateCycle, CutOffDownloadContinuesWhereItStoppedUnlessThePackageChanged) {
+    test::NginxServer vendor(QOR_TEST_NGINX_SCRIPT, "4m");  // 20 MB in about 5 s
+    ASSERT_TRUE(vendor.ready()) << "nginx did not start (scripts/setup.sh installs it): " << vendor.failure();
+    const std::string path = "/pkg/QOR_6.02.rar";
+    const size_t size = 20 * 1048576;
+    const std::string temp = app_ + "\\QOR_UPDATE.rar.temp";
+    server_.Serve("/QOR_BIZACC_UPDATE_LOG.txt", "6.02\r\nA\r\n" + vendor.Url(path));
+    auto storedBytes = [&] {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (!GetFileAttributesExW(Wide(temp).c_str(), GetFileExInfoStandard, &data)) return 0ull;
+        return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    };
+    // Starts "/d" and ends it once 60% of the package is stored; the bytes it stored.
+    auto downloadCutAt60Percent = [&] {
+        HANDLE updater = Start("QOR_UPDATE.exe", "/d");
+        EXPECT_TRUE(test::PollUntil([&] { return storedBytes() >= size * 6 / 10 || test::HasEnded(updater); },
+                                    std::chrono::seconds(60)));
+        TerminateProcess(updater, 1);
+        WaitForSingleObject(updater, 10000);
+        return storedBytes();
+    };
+    // The log's line of the package's request that comes after `before` lines.
+    auto packageRequest = [&](size_t before) {
+        test::PollUntil([&] { return vendor.Requests().size() > before; });
+        const auto requests = vendor.Requests();
+        return requests.size() > before ? requests[before] : test::NginxServer::Request{};
+    };
+
+    for (const bool changed : {false, true}) {
+        const std::string package = test::IncompressibleBytes(size);
+        vendor.Serve(path, package);
+        DeleteFileW(Wide(app_ + "\\QOR_UPDATE.rar").c_str());
+        DeleteFileW(Wide(app_ + "\\QOR_UPDATE.LOG").c_str());
+        const size_t before = vendor.Requests().size();
+        const unsigned long long kept = downloadCutAt60Percent();
+        ASSERT_GE(kept, size * 6 / 10) << changed;
+        ASSERT_LT(kept, size) << changed;
+        ASSERT_TRUE(IsFile(temp + ".id")) << changed;
+        EXPECT_EQ(packageRequest(before).status, "200") << changed;
+
+        // A new package of another length has another ETag.
+        const std::string served = changed ? test::IncompressibleBytes(size + 1).substr(1) + "!" : package;
+        if (changed) vendor.Serve(path, served);
+        ASSERT_TRUE(Ended(Start("QOR_UPDATE.exe", "/d"), 60000)) << changed;
+        EXPECT_TRUE(ReadBytes(app_ + "\\QOR_UPDATE.rar") == served) << changed << ": the joined package differs";
+        EXPECT_TRUE(EndsWith(ReadBytes(app_ + "\\QOR_UPDATE.LOG"), "  ! DOWNLOAD COMPLETE")) << changed;
+        EXPECT_FALSE(IsFile(temp) || IsFile(temp + ".id")) << changed;
+        const test::NginxServer::Request rest = packageRequest(before + 1);
+        std::printf("%s: cut off with %llu of %zu bytes stored; then the server sent %lld bytes (%s)\n",
+                    changed ? "changed package" : "same package", kept, size, rest.bodyBytesSent, rest.status.c_str());
+        EXPECT_EQ(rest.range, "bytes=" + std::to_string(kept) + "-") << changed;
+        if (changed) {
+            EXPECT_EQ(rest.status, "200");
+            EXPECT_EQ(rest.bodyBytesSent, static_cast<long long>(served.size()));
+        } else {
+            EXPECT_EQ(rest.status, "206");
+            EXPECT_EQ(rest.bodyBytesSent, static_cast<long long>(size - kept));
+            EXPECT_LE(rest.bodyBytesSent, static_cast<long long>(size) * 45 / 100);
+        }
     }
 }
 
