@@ -6,7 +6,11 @@
 # reads, the updater's window shown with its progress), and prints both throughputs (medians)
 # and their ratio. Goals: DownloadFile at least 20 MB/s, at least 0.16 of curl's in the same run.
 # A fourth transfer clicks the window's 取消 button three times and prints how soon the window
-# answered each click with the give-up question. Needs the test build of the architecture that
+# answered each click with the give-up question. Then the same package from nginx (the build
+# machine's, as a vendor's host, sending at 10 MB/s): a whole transfer as the reference, and a
+# transfer cut off (its process ended) at 60% and run again, which must fetch only the rest;
+# prints the bytes the completing transfer fetched against the reference's (goal: at most
+# 0.45). Needs the test build of the architecture that
 # QOR_BENCH_ARCH names (i686 by default, or x86_64; scripts/build.sh builds both).
 #
 #   bash bench/download_throughput.sh [megabytes, default 50]
@@ -27,6 +31,7 @@ WORK=$(mktemp -d /tmp/qor-bench.XXXXXX)
 SERVER_PID=
 cleanup() {
   [ -n "$SERVER_PID" ] && kill "$SERVER_PID" 2>/dev/null || true
+  [ -f "$WORK/nginx/nginx.pid" ] && bash tests/wine/nginx.sh stop "$WORK/nginx" "$WORK/nginx/stopped"
   qor_wine_stop
   rm -rf "$WORK"
 }
@@ -79,4 +84,36 @@ if clicks:
           % (len(clicks), ", ".join(map(str, handled)), ", ".join(map(str, shown))))
 else:
     print("a click on 取消 during the download: no answer measured (the transfer ended first)")
+PY
+
+# The cut-off transfer and the one that completes it, against nginx's log of bytes sent.
+NGINX_ADDRESS=${QOR_BENCH_NGINX_ADDRESS:-127.0.0.3}
+mkdir -p "$WORK/nginx/www"
+ln "$WORK/root/pkg/QOR_UPDATE.rar" "$WORK/nginx/www/QOR_UPDATE.rar"
+bash tests/wine/nginx.sh start "$WORK/nginx" "$NGINX_ADDRESS" 10m "$WORK/nginx/started"
+[ "$(cat "$WORK/nginx/started")" = 0 ] || { echo "nginx did not start"; cat "$WORK/nginx/start.log"; exit 1; }
+URL=http://$NGINX_ADDRESS/QOR_UPDATE.rar
+SIZE=$((MB * 1048576))
+wine_get "$WORK/reference.txt"
+rm -f "$WORK/out/wine.rar.temp" "$WORK/out/wine.rar.temp.id"
+/usr/lib/wine/wine64 "$B/tests/qor_download_bench.exe" "$URL" "$(winpath "$WORK/out/wine.rar")" \
+  "$(winpath "$WORK/cut.txt")" > /dev/null 2>&1 &
+CUT_PID=$!
+for _ in $(seq 3000); do
+  [ "$(stat -c %s "$WORK/out/wine.rar.temp" 2> /dev/null || echo 0)" -ge $((SIZE * 6 / 10)) ] && break
+  sleep 0.01
+done
+kill "$CUT_PID" 2> /dev/null || true
+wait "$CUT_PID" 2> /dev/null || true
+KEPT=$(stat -c %s "$WORK/out/wine.rar.temp")
+wine_get "$WORK/rest.txt"
+for _ in $(seq 100); do [ "$(wc -l < "$WORK/nginx/access.log")" -ge 3 ] && break; sleep 0.1; done
+python3 - "$WORK/nginx/access.log" "$KEPT" "$SIZE" <<'PY'
+import sys
+lines = [l.split() for l in open(sys.argv[1])]
+reference, cut, rest = (int(l[2]) for l in lines[:3])
+kept, size = int(sys.argv[2]), int(sys.argv[3])
+print(f"a transfer cut off at {kept / size:.0%} ({kept} bytes stored), then completed: nginx sent {rest} bytes "
+      f"({lines[2][1]}, {lines[2][3]}) against {reference} for a whole transfer")
+print(f"bytes fetched to complete a cut-off transfer / whole transfer: {rest / reference:.2f} (goal: at most 0.45)")
 PY
