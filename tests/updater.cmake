@@ -18,7 +18,8 @@ if(QOR_UPDATER_E2E_SOURCES)
     QOR_TEST_LAUNCHER_EXE="$<TARGET_FILE:QOR>"
     QOR_TEST_EXCEL_STANDIN_EXE="$<TARGET_FILE:qor_excel_standin>"
     QOR_TEST_PROBE_HOST="${QOR_PROBE_HOST}"
-    QOR_TEST_NGINX_SCRIPT="${PROJECT_SOURCE_DIR}/tests/wine/nginx.sh")
+    QOR_TEST_NGINX_SCRIPT="${PROJECT_SOURCE_DIR}/tests/wine/nginx.sh"
+    QOR_TEST_SMALL_DRIVE_SCRIPT="${PROJECT_SOURCE_DIR}/tests/wine/small_drive.sh")
   target_link_libraries(qor_updater_e2e_tests PRIVATE bcrypt)
   qor_use_real_extractor(qor_updater_e2e_tests)
   add_dependencies(qor_updater_e2e_tests qor_http_standin QOR_UPDATE qor_signed_updater QOR qor_excel_standin)

@@ -245,6 +245,23 @@ TEST_F(Downloader, TheRestIsAskedForWithTheValidatorAndShownAsPartOfTheWhole) {
     }
 }
 
+TEST_F(Downloader, ADiskThatRunsFullEndsTheTransferAndFreesWhatItTook) {
+    http.ranges = true;
+    http.Serve("/x", std::string(300000, 'a'), "\"v1\"");
+    files.AddFile(target, "old");
+    files.bytesFree = 200000;
+    EXPECT_FALSE(Get("http://h/x"));
+    EXPECT_LT(http.reads, 300);  // ended at the first chunk that did not fit
+    for (const std::string& left : {target, temp, temp + ".id"}) EXPECT_FALSE(files.FileExists(left)) << left;
+
+    // Cut off by the network instead, the part stays for the next transfer to continue.
+    files.bytesFree = SIZE_MAX;
+    http.responses["/x"].failReadAt = 100 * 1024;
+    EXPECT_FALSE(Get("http://h/x"));
+    EXPECT_EQ(files.files[temp].size(), 100u * 1024);
+    EXPECT_TRUE(files.FileExists(temp + ".id"));
+}
+
 TEST_F(Downloader, NothingIsOpenedWithoutUrlConnectionOrReachableNetwork) {
     EXPECT_FALSE(Get(""));
     EXPECT_TRUE(http.calls.empty());

@@ -22,6 +22,7 @@ public:
     std::map<std::string, std::string> files;  // path -> text
     std::set<std::string> folders;
     std::set<std::string> unwritable;  // files that exist or not, but cannot be written
+    size_t bytesFree = SIZE_MAX;       // the disk's space; a write that does not fit fails
     std::set<std::string> unreadable;  // files that exist but cannot be read
     std::set<std::string> hidden;      // files (and folders) with the hidden attribute
     std::set<std::string> systemFiles; // files and folders with the system attribute
@@ -63,6 +64,8 @@ public:
     bool WriteText(const std::string& path, const std::string& text, bool append) override {
         if (unwritable.count(path) || folders.count(Bare(path)) || !folders.count(Parent(path)))
             return false;
+        if (text.size() > bytesFree) return false;
+        bytesFree -= text.size();
         // As on Windows: a hidden or system file is not replaced by a normal one.
         if (!append && (hidden.count(path) || systemFiles.count(path))) return false;
         if (append) files[path] += text; else files[path] = text;

@@ -155,6 +155,13 @@ bool DownloadFile(HttpSession& http, FileStore& files, DownloadView& view, const
                     if (!messagesHandled) handleMessages(view.NowMs());
                     if (!progressShown) showProgress(view.NowMs());
                     result = flush() && result;
+                    if (!stored) {
+                        // A chunk could not be stored, the disk being full most likely: the part
+                        // stored would only keep the disk full, and a later transfer could not
+                        // store the rest either. It goes, with its record.
+                        if (files.FileExists(temporary)) files.RemoveFile(temporary);
+                        if (files.FileExists(recordPath)) files.RemoveFile(recordPath);
+                    }
                     if (result) {
                         if (files.FileExists(recordPath)) files.RemoveFile(recordPath);
                         if (files.FileExists(target)) files.RemoveFile(target);

@@ -49,7 +49,8 @@ inline const char* const kConnectingStatus = "正在连接QOR服务器...";
 // True when the resource was received completely and stands under the target name. A status
 // other than 200 or 206 leaves the target and any temporary file untouched; a transfer that
 // breaks off (failed read, body ending short of the announced length or without one, an empty
-// body without a Content-Length) has deleted the old target and leaves the partial temporary file.
+// body without a Content-Length) has deleted the old target and leaves the partial temporary file,
+// unless the file could not take a chunk (a full disk): then the partial file goes as well.
 //
 // When a 200 answer carries a length and a validator (a strong ETag, else a Last-Modified date),
 // its record (a ResumeRecord) stands beside the temporary file as target + ".temp.id" until the

@@ -19,6 +19,7 @@
 #include "wine/http_standin_support.h"
 #include "wine/nginx_support.h"
 #include "wine/real_archive.h"
+#include "wine/small_drive.h"
 #include "wine/wine_test_support.h"
 
 namespace qor {
@@ -576,6 +577,87 @@ TEST_F(UpdateCycle, StaleAccountSetIsNeverReopened) {
     ASSERT_GE(started.size(), 2u);
     EXPECT_EQ(started[0], "\"" + app_ + "\\QOR_UPDATE.exe\" /s");
     EXPECT_EQ(started[1], "\"" + app_ + "\\QOR.exe\" /0");
+}
+
+// The application folder on a small disk of its own (a tmpfs), which a test fills up to a few
+// hundred kilobytes before the updater writes.
+class UpdateCycleOnAFullDisk : public UpdateCycle {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(drive_.mounted()) << "no small disk could be mounted on the application folder (needs root)";
+        UpdateCycle::SetUp();
+    }
+    // Every file of the application folder with its bytes, but the filler.
+    std::map<std::string, std::string> InstalledFiles() {
+        std::map<std::string, std::string> installed;
+        for (const char* name : {"QOR.exe", "QOR_UPDATE.exe", "UnRAR.exe", "QOR_BIZACC_6.01", "SYS\\setinf.txt"})
+            installed[name] = ReadBytes(app_ + "\\" + name);
+        return installed;
+    }
+    // The launcher started as the desktop shortcut starts it opens the workbook.
+    void ExpectTheProgramStillStarts() {
+        const size_t opened = host_.Calls("CALL", "Workbooks.Open").size();
+        ASSERT_TRUE(Ended(Start("QOR.exe", ""), 60000));
+        EXPECT_TRUE(test::PollUntil([&] { return host_.Calls("CALL", "Workbooks.Open").size() > opened; },
+                                    std::chrono::seconds(60)))
+            << "the workbook did not open";
+    }
+
+    test::SmallDrive drive_{QOR_TEST_SMALL_DRIVE_SCRIPT, app_, "16m"};
+};
+
+TEST_F(UpdateCycleOnAFullDisk, DownloadThatRunsOutOfSpaceMarksNothingAndFreesWhatItTook) {
+    ServeLog("6.02");
+    server_.Serve(PackagePath(), test::IncompressibleBytes(3 * 1048576));
+    const auto installed = InstalledFiles();
+    ASSERT_TRUE(drive_.LeaveFree(1048576));
+    const unsigned long long freeBefore = drive_.FreeBytes();
+
+    // The background check: no message, nothing marked, no package, and the space is back.
+    ASSERT_TRUE(Ended(Start("QOR_UPDATE.exe", "/d"), 60000));
+    EXPECT_FALSE(EndsWith(ReadBytes(app_ + "\\QOR_UPDATE.LOG"), "DOWNLOAD COMPLETE"));
+    for (const char* left : {"QOR_UPDATE.rar", "QOR_UPDATE.rar.temp", "QOR_UPDATE.rar.temp.id"})
+        EXPECT_FALSE(IsFile(app_ + "\\" + left)) << left;
+    EXPECT_GE(drive_.FreeBytes() + 64 * 1024, freeBefore);
+    EXPECT_EQ(InstalledFiles(), installed);
+    ExpectTheProgramStillStarts();
+
+    // Asked for online: the specified message.
+    QOR_SKIP_WHERE_EDIT_CONTROLS_CRASH();
+    EndPrograms(std::chrono::seconds(15));
+    HANDLE updater = Start("QOR_UPDATE.exe", "");
+    HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(uidriver::ClickButtonByText(window, "在线升级"));
+    EXPECT_EQ(Answer("错误", IDOK), "无法连接到服务器！");
+    EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.rar.temp"));
+    EXPECT_FALSE(Ended(updater, 0));
+}
+
+TEST_F(UpdateCycleOnAFullDisk, StagingThatRunsOutOfSpaceIsTheUpdateErrorAndTouchesNothing) {
+    QOR_SKIP_WHERE_EDIT_CONTROLS_CRASH();
+    const std::string package = Archive({{false, "QOR.exe", WithVersion602(launcherBytes_)},
+                                         {false, "QOR_BIZACC_6.01", test::IncompressibleBytes(2 * 1048576)}});
+    const std::string log = WaitingPackage(package, "D:\\Books\\a.qorb");
+    const auto installed = InstalledFiles();
+    ASSERT_TRUE(drive_.LeaveFree(512 * 1024));
+
+    HANDLE updater = Start("QOR_UPDATE.exe", "/s");
+    HWND window = uidriver::WaitForWindow(kCaption, 0, 30000);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(uidriver::ClickButtonByText(window, "安装升级包"));
+    EXPECT_EQ(Answer("错误", IDOK), "自动升级过程发生错误！\r\n请重试！");
+    EXPECT_FALSE(IsFolder(app_ + "\\QOR_UPDATE.new"));
+    EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.journal"));
+    EXPECT_EQ(InstalledFiles(), installed);
+    EXPECT_TRUE(ReadBytes(app_ + "\\QOR_UPDATE.rar") == package);
+    EXPECT_EQ(ReadBytes(app_ + "\\QOR_UPDATE.LOG"), log);
+    EXPECT_FALSE(Ended(updater, 0));
+
+    // Giving up restarts the old launcher with the account set.
+    const auto started = GiveUpAndEnd(window);
+    ASSERT_GE(started.size(), 2u);
+    EXPECT_EQ(started.back(), "\"" + app_ + "\\QOR.exe\" /0/D:\\Books\\a.qorb");
 }
 
 // Signs bytes as the vendor's tool does (ECDSA P-256 over SHA-256), here with CNG and a private
