@@ -36,7 +36,8 @@ if(WIN32)
     QOR_TEST_SLEEPER_EXE="$<TARGET_FILE:qor_sleeper>"
     QOR_TEST_PLANTED_EXE="$<TARGET_FILE:qor_planted_standin>"
     QOR_TEST_ICON="${PROJECT_SOURCE_DIR}/installer/demo/qor.ico"
-    QOR_TEST_LINK_ROOT="${QOR_E2E_LINK_ROOT}")
+    QOR_TEST_LINK_ROOT="${QOR_E2E_LINK_ROOT}"
+    QOR_TEST_SMALL_DRIVE_SCRIPT="${PROJECT_SOURCE_DIR}/tests/wine/small_drive.sh")
   qor_use_real_extractor(qor_installer_e2e_tests)
   add_dependencies(qor_installer_e2e_tests QOR_SETUP qor_demo_app qor_timeout_standin qor_sleeper
                  qor_planted_standin)

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "core/text.h"
@@ -20,6 +21,7 @@
 #include "tests/standins/extractor/archive_format.h"
 #include "tests/standins/uidriver/uidriver.h"
 #include "wine/real_archive.h"
+#include "wine/small_drive.h"
 #include "wine/wine_test_support.h"
 
 namespace qor {
@@ -978,6 +980,62 @@ TEST_F(SilentSetup, InstallsAndUninstallsWithoutAWindowKeepingTheUsersFiles) {
     EXPECT_TRUE(PollUntil([&] { return UninstallValues().empty(); }));
     EXPECT_FALSE(IsFile(DesktopLink()));
     EXPECT_NE(ReadBytes(log).find("removed: " + I + "QOR.exe\r\n"), std::string::npos);
+}
+
+// Installs onto a small disk of its own (a tmpfs) that runs out of space: at the installer's copy
+// of itself (the folder cannot be written, exit code 9), or while the files are extracted (exit
+// code 5). Each is the install error with no record, entry or shortcut of files that are not there; a repair that runs out of space
+// leaves the installed program, its record and its uninstaller as they were.
+TEST_F(SilentSetup, InstallThatRunsOutOfSpaceIsTheInstallErrorAndClaimsNothing) {
+    const std::string mountPoint = root_ + "\\Small";
+    ASSERT_TRUE(test::MakeFolder(mountPoint));
+    test::SmallDrive drive(QOR_TEST_SMALL_DRIVE_SCRIPT, mountPoint, "16m");
+    ASSERT_TRUE(drive.mounted()) << "no small disk could be mounted (needs root)";
+    const std::string setup = MakePackage();
+    const unsigned long long setupSize = ReadBytes(setup).size();
+    unsigned long long treeSize = 0;
+    for (const standin::ArchiveEntry& e : DemoTree()) treeSize += e.data.size();
+    const std::string folder = mountPoint + "\\QOR";
+    const std::string I = folder + "\\";
+    bool window = true;
+
+    // What the install writes: its copy of itself, then the payload out of that copy (the
+    // package less the bare installer), then the extracted files into a scratch folder.
+    const unsigned long long payloadSize = setupSize - ReadBytes(WinePath(QOR_TEST_SETUP_EXE)).size();
+    struct Row {
+        const char* name;
+        unsigned long long free;
+        DWORD code;
+    } rows[] = {
+        {"the installer's copy of itself", setupSize / 2, 9},  // the folder cannot be written
+        {"the extraction", setupSize + payloadSize + treeSize / 2, 5},
+    };
+    for (const Row& row : rows) {
+        test::RemoveTree(Wide(folder));
+        DeleteFileW(Wide(mountPoint + "\\ballast.bin").c_str());
+        ASSERT_TRUE(drive.LeaveFree(row.free)) << row.name;
+        EXPECT_EQ(RunSilent(setup, "/S /D=" + folder, window), row.code) << row.name;
+        EXPECT_FALSE(window) << row.name;
+        EXPECT_FALSE(IsFile(I + "uninstall.inf")) << row.name;
+        EXPECT_TRUE(UninstallValues().empty()) << row.name;
+        EXPECT_FALSE(IsFile(DesktopLink())) << row.name;
+    }
+
+    // A sound install, then a repair on a disk that has since run full.
+    test::RemoveTree(Wide(folder));
+    DeleteFileW(Wide(mountPoint + "\\ballast.bin").c_str());
+    ASSERT_EQ(RunSilent(setup, "/S /D=" + folder, window), 0u);
+    std::map<std::string, std::string> installed;
+    for (const char* name : {"QOR.exe", "UnRAR.exe", "使用说明.txt", "SYS\\setinf.txt", "QOR_SETUP.exe", "uninstall.inf"})
+        installed[name] = ReadBytes(I + name);
+    // The copies of the installer and the payload replace files of their own size; the
+    // extracted files need room of their own.
+    DeleteFileW(Wide(mountPoint + "\\ballast.bin").c_str());
+    ASSERT_TRUE(drive.LeaveFree(treeSize / 2));
+    EXPECT_EQ(RunSilent(setup, "/S /D=" + folder, window), 5u) << "repair";
+    for (const auto& [name, bytes] : installed)
+        EXPECT_TRUE(ReadBytes(I + name) == bytes) << "repair: " << name << " changed";
+    EXPECT_TRUE(EntryComplete()) << "repair";
 }
 
 TEST_F(SilentSetup, FailuresEndInTheirCodesWithoutAWindow) {
