@@ -77,8 +77,21 @@ bool Create(const std::string& commandLine, WindowStyle style, PROCESS_INFORMATI
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = ShowCommand(style);
+    // A hidden console program gets the null device as its input and output: nobody could answer
+    // a question it asked in a console nobody sees (the extractor asks whether to retry when
+    // the disk is full), so the question ends the program instead of waiting for ever.
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    KernelHandle nul;
+    if (style == WindowStyle::Hidden) {
+        nul.Reset(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                              OPEN_EXISTING, 0, nullptr));
+        if (nul.valid()) {
+            startup.dwFlags |= STARTF_USESTDHANDLES;
+            startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.get();
+        }
+    }
     process = {};
-    if (!CreateProcessW(launch.bare ? launch.program.c_str() : nullptr, &command[0], nullptr, nullptr, FALSE, 0,
+    if (!CreateProcessW(launch.bare ? launch.program.c_str() : nullptr, &command[0], nullptr, nullptr, nul.valid(), 0,
                         nullptr, launch.folder.empty() ? nullptr : launch.folder.c_str(), &startup, &process))
         return false;
     CloseHandle(process.hThread);

@@ -11,11 +11,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <future>
 #include <map>
 #include <set>
 
 #include "core/text.h"
 #include "installer/package/package.h"
+#include "platform/win32/program_runner_win32.h"
 #include "platform/win32/scoped.h"
 #include "platform/win32/unicode.h"
 #include "tests/standins/extractor/archive_format.h"
@@ -785,6 +787,27 @@ TEST(RealExtractor, DestinationArgumentReadAlikeByBothBuilds) {
         EXPECT_EQ(ReadBytes(dest + "\\打印预览.txt"), extracted ? "p" : "") << what;
         EXPECT_EQ(ReadBytes(dest + "\\SYS\\sub\\data.bin"), extracted ? "d" : "") << what;
     }
+}
+
+// A question of the real extractor started hidden (whether to replace a file, as here; whether
+// to retry on a full disk) has nobody to answer it: the programs' starter gives it the null
+// device as input, so that the question ends it (exit code 255) instead of leaving it waiting,
+// and the program that waits for it, for ever.
+TEST(RealExtractor, AQuestionOfAHiddenExtractorEndsIt) {
+    test::ScratchFolder work("qor-unrar-ask");
+    const std::string archive = work / "a.rar";
+    ASSERT_TRUE(WriteBytes(archive, test::MakeRarArchive({{false, "a.txt", "new"}})));
+    ASSERT_TRUE(WriteBytes(work / "a.txt", "old"));
+    auto run = std::async(std::launch::async, [&] {
+        win32::Win32ProgramRunner runner;
+        // Without -o+ the extractor asks before it replaces a file.
+        return runner.StartAndWait("\"" + WinePath(QOR_TEST_REAL_UNRAR_CRT) + "\" x \"" + archive + "\" " +
+                                       QuotedFolderArgument(work.path()),
+                                   WindowStyle::Hidden);
+    });
+    ASSERT_EQ(run.wait_for(std::chrono::seconds(60)), std::future_status::ready) << "the extractor waits for an answer";
+    EXPECT_EQ(run.get(), std::optional<uint32_t>(255));
+    EXPECT_EQ(ReadBytes(work / "a.txt"), "old");
 }
 
 TEST_F(InstallerEndToEnd, MissingUnreadableOrUnusableRecordRemovesNothing) {
