@@ -32,12 +32,14 @@ declare -A targets=(
   [wildcard]="tests/fuzz/wildcard_fuzz.cpp ${core[*]}"
   [signature_files]="tests/fuzz/signature_files_fuzz.cpp ${core[*]}"
   [update_journal]="tests/fuzz/update_journal_fuzz.cpp ${core[*]}"
+  [trust_list]="tests/fuzz/trust_list_fuzz.cpp ${core[*]}"
 )
 # Seeds: a well-formed package, a typical record, an update log, HTTP values, a settings text,
-# a command line, a pattern, a signature file and a public key, a staged update's journal.
+# a command line, a pattern, a signature file and a public key, a staged update's journal, a
+# list of trusted files.
 mkdir -p "$out/corpus/package_reader" "$out/corpus/uninstall_record" "$out/corpus/update_log" "$out/corpus/http_values" \
          "$out/corpus/settings" "$out/corpus/command_line" "$out/corpus/wildcard" \
-         "$out/corpus/signature_files" "$out/corpus/update_journal"
+         "$out/corpus/signature_files" "$out/corpus/update_journal" "$out/corpus/trust_list"
 printf 'MZ\0\0FILE2 START LOG:LENGTH=3\r\nextFILE3 START LOG:LENGTH=2\r\nar' > "$out/corpus/package_reader/first"
 printf 'OPENZTNAME\0a b.qorb\0FSSHOW = False\r\nOPENZTNAME = x.qorb\r\nEXLSHOW = True\r\n' > "$out/corpus/settings/first"
 printf '"/0/D:\\Books\\a b.qorb"' > "$out/corpus/command_line/first"
@@ -47,6 +49,7 @@ printf 'D:\\QOR\\\r\nD:\\QOR\\QOR.exe\r\nD:\\QOR\\SYS\\\r\nD:\\QOR\\SYS\\setinf.
 printf '6.02\r\nA\r\nhttp://127.0.0.1/QOR_UPDATE.rar  ! DOWNLOAD COMPLETE' > "$out/corpus/update_log/first"
 printf '%0128d\r\n' 0 > "$out/corpus/signature_files/first"
 printf 'QOR_UPDATE journal 1\r\nQOR.exe\r\nSYS\\打印预览\r\nEND\r\n' > "$out/corpus/update_journal/first"
+printf '%064d  SYS\\qord.dll\r\n%064d  打印预览\\a.txt\r\n' 0 1 > "$out/corpus/trust_list/first"
 printf -- '-----BEGIN PUBLIC KEY-----\nMFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEnUy/dwuOP9r5Pde7IljxAFuTWuwD\nLrZUChzXyVaMk7AzvhOxaXmwElIMyZdghEruAcppVgRFXKNfLE5JxgmqcQ==\n-----END PUBLIC KEY-----\n' \
   > "$out/corpus/signature_files/key"
 printf 'http://127.0.0.1/pkg/QOR_UPDATE.rar\x003\x00200\x00abc' > "$out/corpus/http_values/first"

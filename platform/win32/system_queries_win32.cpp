@@ -72,6 +72,12 @@ std::vector<std::string> Win32SystemQueries::OwnedFolders() {
     return folders;
 }
 
+std::string Win32SystemQueries::ProgramFilesFolder() {
+    wchar_t path[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, path, CSIDL_PROGRAM_FILES, FALSE) || !path[0]) return std::string();
+    return Narrow(path, wcslen(path));
+}
+
 std::string Win32SystemQueries::EnvironmentValue(const std::string& name) {
     const std::wstring wname = Wide(name);
     DWORD n = GetEnvironmentVariableW(wname.c_str(), nullptr, 0);

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "core/launcher_rules.h"
 #include "core/process_rules.h"
+#include "core/sha256.h"
+#include "core/trust_list.h"
 #include "core/text.h"
 #include "core/version_text.h"
 
@@ -221,6 +224,47 @@ TEST(ProcessRules, InstanceLockNames) {
     EXPECT_EQ(InstanceLockName("launcher", deep).size(), std::string("Local\\QOR.launcher.").size() + 16);
     // No path: one lock for every copy.
     EXPECT_EQ(InstanceLockName("setup", ""), "Local\\QOR.setup");
+}
+
+}  // namespace
+}  // namespace qor
+
+namespace qor {
+namespace {
+
+TEST(Sha256, KnownDigestsAcrossBlockBoundariesAndPieces) {
+    EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    // 56 bytes: the length no longer fits the first block.
+    EXPECT_EQ(Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    // A million 'a', fed in uneven pieces, gives the digest of the whole.
+    const std::string million(1000000, 'a');
+    Sha256 sha;
+    for (size_t at = 0, step = 1; at < million.size(); at += step, step = step * 7 % 1000 + 1)
+        sha.Update(million.data() + at, std::min(step, million.size() - at));
+    EXPECT_EQ(HexDigest(sha.Finish()), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+}
+
+TEST(TrustList, ParsesOnlyWellFormedListsAndMatchesPathsWithoutRegardToCase) {
+    const std::string a(64, 'a'), b(64, 'b');
+    TrustList list;
+    ASSERT_TRUE(ParseTrustList(TrustListLine(a, "SYS\\qord.dll") + TrustListLine(b, "QOR.exe"), list));
+    EXPECT_TRUE(Vouches(list, "sys\\QORD.DLL", a));
+    EXPECT_FALSE(Vouches(list, "SYS\\qord.dll", b));   // another file's bytes
+    EXPECT_FALSE(Vouches(list, "SYS\\cdosys.dll", a));  // not on the list
+    EXPECT_TRUE(ParseTrustList("", list) && list.empty());
+    for (const std::string& bad : {
+             TrustListLine(a, "SYS\\qord.dll").substr(0, 78),        // no line end after the last line
+             std::string(64, 'A') + "  x.dll\r\n",                    // upper-case digits
+             a.substr(1) + "  x.dll\r\n",                            // a digit short
+             a + " x.dll\r\n",                                       // one blank
+             a + "  ..\\x.dll\r\n", a + "  C:\\x.dll\r\n", a + "  \\x.dll\r\n",  // outside the folder
+             TrustListLine(a, "x.dll") + "\r\n",                     // an empty line
+         }) {
+        EXPECT_FALSE(ParseTrustList(bad, list)) << bad;
+        EXPECT_TRUE(list.empty());
+    }
 }
 
 }  // namespace
