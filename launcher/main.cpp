@@ -30,32 +30,16 @@
 namespace qor {
 namespace {
 
-// Set for the copy that a restart starts. Without user account control "runas" elevates
-// nothing (and the copy inherits this process's environment): such a copy must go on as it is.
-const wchar_t* const kRestartedFlag = L"QOR_LAUNCHER_RESTARTED";
-
-// Reads and clears an environment flag, so that the programs this one starts do not inherit it.
-bool TakeEnvironmentFlag(const wchar_t* name) {
-    if (!GetEnvironmentVariableW(name, nullptr, 0)) return false;
-    SetEnvironmentVariableW(name, nullptr);
-    return true;
-}
-
 class Win32LauncherShell : public LauncherShell {
 public:
-    Win32LauncherShell(FileStore& files, BackgroundStarts& starts, bool elevated, bool restarted)
-        : files_(files), starts_(starts), elevated_(elevated), restarted_(restarted) {}
+    Win32LauncherShell(FileStore& files, BackgroundStarts& starts, bool elevated)
+        : files_(files), starts_(starts), elevated_(elevated) {}
 
     bool AnotherInstanceRunning() override { return win32::AnotherInstanceRunning(L"launcher"); }
     void ReleaseInstanceLock() override { win32::ReleaseInstanceLock(); }
     bool ProcessElevated() override { return elevated_; }
-    bool RestartElevated(const std::string& arguments) override {
-        // A copy that still lacks the rights after a restart would restart again without end.
-        if (restarted_) return false;
-        SetEnvironmentVariableW(kRestartedFlag, L"1");
-        if (win32::StartElevated(win32::ModulePath(), arguments)) return true;
-        SetEnvironmentVariableW(kRestartedFlag, nullptr);
-        return false;
+    bool RunElevatedAndWait(const std::string& arguments) override {
+        return win32::RunElevatedAndWait(win32::ModulePath(), arguments);
     }
     std::string ProgramFolder() override { return win32::ModuleFolder(); }
     std::string CommandArguments() override { return win32::CommandArguments(true); }
@@ -91,6 +75,14 @@ public:
 
 #ifdef QOR_TEST_HOOKS
     void Reached(const char* point) override { trace_.Mark(point); }
+    // Test builds only: each file the trust list did not vouch for, one line each, in the file
+    // that QOR_TEST_DISTRUST_LOG names.
+    void Distrusted(const std::string& path) override {
+        wchar_t log[MAX_PATH];
+        const DWORD n = GetEnvironmentVariableW(L"QOR_TEST_DISTRUST_LOG", log, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH) return;
+        files_.WriteBytes(win32::Narrow(log, n), path + "\r\n", true);
+    }
     void WriteTrace() { trace_.Write(); }
 #endif
 
@@ -98,7 +90,6 @@ private:
     FileStore& files_;
     BackgroundStarts& starts_;
     bool elevated_;
-    bool restarted_;
 #ifdef QOR_TEST_HOOKS
     win32::StartTrace trace_;
 #endif
@@ -185,7 +176,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     qor::win32::Win32FileStore files;
     qor::win32::Win32ProgramRunner runner;
     qor::BackgroundStarts starts(runner);
-    const bool restarted = qor::TakeEnvironmentFlag(qor::kRestartedFlag);
 #ifdef QOR_TEST_HOOKS
     // Test builds only: QOR_TEST_NOT_ELEVATED makes this start, and every copy it starts, count as
     // one without administrator rights (under Wine every process has them).
@@ -194,7 +184,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 #else
     const bool elevated = qor::win32::ProcessElevated();
 #endif
-    qor::Win32LauncherShell shell(files, starts, elevated, restarted);
+    qor::Win32LauncherShell shell(files, starts, elevated);
     shell.Reached("entry");
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     qor::win32::InitializeComSecurity();

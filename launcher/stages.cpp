@@ -1,6 +1,7 @@
 #include "launcher/stages.h"
 
 #include <exception>
+#include <optional>
 
 #include "core/text.h"
 #include "core/version_text.h"
@@ -8,6 +9,7 @@
 #include "launcher/machine_queries.h"
 #include "common/processes/processes.h"
 #include "common/settings/settings.h"
+#include "common/trusted_files/trusted_files.h"
 
 namespace qor {
 
@@ -76,6 +78,35 @@ std::string Version(StagePlatform& p, const std::string& path) {
 
 void Register(StagePlatform& p, const std::string& path) {
     p.runner.StartAndForget(RegisterCommand(path), WindowStyle::MinimizedFocus);
+}
+
+// The digest of a file of the application folder (which every user can write) when the
+// installer's list vouches for its bytes; none, and the file is reported, otherwise.
+std::optional<std::string> Vouched(StagePlatform& p, const LauncherState& s, const std::string& path) {
+    const std::optional<std::string> digest = VouchedDigest(p.files, s.trustedFiles, s.appFolder + "\\", path);
+    if (!digest) p.shell.Distrusted(path);
+    return digest;
+}
+
+// Registration runs the file's own code: only a vouched-for file is registered.
+void RegisterVouched(StagePlatform& p, const LauncherState& s, const std::string& path) {
+    if (Vouched(p, s, path)) Register(p, path);
+}
+
+// Copies a vouched-for file out of the application folder. The copy is checked again where it
+// lies now, since the original could have been swapped between the check and the copy; a copy
+// that is not what the list names is removed.
+bool CopyChecked(StagePlatform& p, const std::string& from, const std::string& to, const std::string& digest) {
+    if (!p.files.CopyFileTo(from, to)) return false;
+    if (FileDigest(p.files, to) == digest) return true;
+    p.files.RemoveFile(to);
+    p.shell.Distrusted(from);
+    return false;
+}
+
+bool CopyVouched(StagePlatform& p, const LauncherState& s, const std::string& from, const std::string& to) {
+    const std::optional<std::string> digest = Vouched(p, s, from);
+    return digest && CopyChecked(p, from, to, *digest);
 }
 
 std::string ExpectedMarker(ManagementService& wmi, DiskIdentityClasses& classes, const std::string& appFolder) {
@@ -160,14 +191,18 @@ std::vector<std::string> FileTypeCommands(const std::string& editionTag, const s
     };
 }
 
-void BackupAndReplaceControl(FileStore& files, const std::string& sysFolder, const std::string& folder) {
+void BackupAndReplaceControl(StagePlatform& p, const LauncherState& s, const std::string& folder) {
+    FileStore& files = p.files;
+    // A shipped control the list does not vouch for leaves the installed one in place.
+    const std::optional<std::string> digest = Vouched(p, s, s.sysFolder + kControl);
+    if (!digest) return;
     const std::string target = folder + kControl;
     if (files.FileExists(target)) {
         std::string backup = target + ".bak";
         for (long counter = 0; files.FileExists(backup);) backup = target + ".bak" + std::to_string(++counter);
         files.RenameFile(target, backup);
     }
-    files.CopyFileTo(sysFolder + kControl, target);
+    CopyChecked(p, s.sysFolder + kControl, target, *digest);
 }
 
 bool CheckIntegrity(StagePlatform& p, const LauncherState& s) {
@@ -194,18 +229,18 @@ void RunConfiguration(StagePlatform& p, const LauncherState& s) {
 
     // 2. The shipped disk-identity library replaces any other version, newer ones included.
     if (Version(p, sys + "DiskID32.dll") != Version(p, components + "DiskID32.dll"))
-        p.files.CopyFileTo(sys + "DiskID32.dll", components + "DiskID32.dll");
+        CopyVouched(p, s, sys + "DiskID32.dll", components + "DiskID32.dll");
     p.shell.PumpMessages();
 
     // 3. An older common-controls library is moved aside and replaced.
     if (Version(p, sys + kControl) > Version(p, components + kControl))
-        BackupAndReplaceControl(p.files, sys, components);
+        BackupAndReplaceControl(p, s, components);
     p.shell.PumpMessages();
 
     // 4. Only a machine whose controls are now up to date counts as configured.
     if (Version(p, sys + kControl) <= Version(p, components + kControl)) {
         Register(p, components + kControl);
-        Register(p, sys + "qord.dll");
+        RegisterVouched(p, s, sys + "qord.dll");
         WriteMarker(p.files, p.wmi, p.diskClasses, s.appFolder);
     } else {
         p.shell.ShowMessage(kControlUpdateFailedMessage, kErrorTitle, MessageIcon::Critical);
@@ -232,17 +267,17 @@ void RunRegistration(StagePlatform& p, const LauncherState& s) {
     const std::string& components = s.componentFolder;
 
     if (Version(p, sys + kControl) > Version(p, components + kControl))
-        BackupAndReplaceControl(p.files, sys, components);
+        BackupAndReplaceControl(p, s, components);
     Register(p, components + kControl);
     p.shell.PumpMessages();
 
     for (const char* name : {"MSJINT40.DLL", "MSJTER40.DLL", "MSWSTR10.DLL"})
-        if (!p.files.FileExists(components + name)) p.files.CopyFileTo(sys + name, components + name);
+        if (!p.files.FileExists(components + name)) CopyVouched(p, s, sys + name, components + name);
     p.shell.PumpMessages();
 
     for (const char* name : {"qord.dll", "msado15.dll", "msjro.dll", "msjetoledb40.dll", "cdosys.dll",
                              "Mscomct2.ocx", "MSFlxGrd.ocx"})
-        Register(p, sys + name);
+        RegisterVouched(p, s, sys + name);
     p.shell.PumpMessages();
 }
 
@@ -281,8 +316,9 @@ bool LaunchSpreadsheet(StagePlatform& p, const LauncherState& s) {
     const std::string version = host.Version();
     if (version == "14.0") {
         host.Release();
-        p.runner.StartAndForget("regedit /s \"" + s.appFolder + "\\SYS\\Excel2010_filechkfalse.reg\"",
-                                WindowStyle::MinimizedFocus);
+        const std::string settings = s.appFolder + "\\SYS\\Excel2010_filechkfalse.reg";
+        if (Vouched(p, s, settings))
+            p.runner.StartAndForget("regedit /s \"" + settings + "\"", WindowStyle::MinimizedFocus);
         host.Create();
     }
 
@@ -298,7 +334,7 @@ bool LaunchSpreadsheet(StagePlatform& p, const LauncherState& s) {
             const std::string folder = ReplaceAll(lower, "\\office16", "\\VFS\\SystemX86\\");
             if (FolderExists(p.files, folder) &&
                 Version(p, s.sysFolder + kControl) > Version(p, folder + kControl))
-                BackupAndReplaceControl(p.files, s.sysFolder, folder);
+                BackupAndReplaceControl(p, s, folder);
         }
     }
     p.shell.PumpMessages();

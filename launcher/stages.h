@@ -57,8 +57,9 @@ std::string RegisterCommand(const std::string& path);
 // edition without one).
 std::vector<std::string> FileTypeCommands(const std::string& editionTag, const std::string& appFolder);
 // Moves F + "MSCOMCTL.OCX" aside to the first free backup name (when it exists) and copies the
-// shipped one from SYS into F.
-void BackupAndReplaceControl(FileStore& files, const std::string& sysFolder, const std::string& folder);
+// shipped one from SYS into F; nothing happens when the installer's list does not vouch for the
+// shipped one.
+void BackupAndReplaceControl(StagePlatform& p, const LauncherState& s, const std::string& folder);
 
 // The stages themselves. `false` from CheckIntegrity and LaunchSpreadsheet ends the launcher.
 bool CheckIntegrity(StagePlatform& p, const LauncherState& s);

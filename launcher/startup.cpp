@@ -9,9 +9,11 @@
 #include "launcher/machine_queries.h"
 #include "common/processes/processes.h"
 #include "common/settings/settings.h"
+#include "common/trusted_files/trusted_files.h"
 
 namespace qor {
 
+const char* const kConfigureOnlyArgument = "/configure";
 const char* const kInfoTitle = "提示";
 const char* const kAlreadyRunningMessage = "应用程序QOR.exe已经运行！";
 const char* const kUsbRefusalMessage =
@@ -41,6 +43,46 @@ void MigrateAccountSets(FileStore& files, const std::string& appFolder) {
 LauncherEnd RefuseSecondInstance(LauncherShell& shell) {
     shell.ShowMessage(kAlreadyRunningMessage, kInfoTitle, MessageIcon::Information);
     return LauncherEnd::AlreadyRunning;
+}
+
+// 6. and 7. The folder for shared 32-bit components, as the system names it; the rule of folder
+// tests only when it does not answer.
+void SettleComponentFolder(LauncherPlatform& p, LauncherState& s) {
+    const std::string answered = p.system.ComponentSystemFolder();
+    if (!answered.empty()) {
+        s.componentFolder = answered + "\\";
+        return;
+    }
+    s.winFolder = LauncherWindowsFolder(s.winFolder);
+    const bool wow64 = FolderExists(p.files, s.winFolder + "\\SysWOW64");
+    const bool system32 = !wow64 && FolderExists(p.files, s.winFolder + "\\System32");
+    s.componentFolder = ChooseComponentFolder(s.winFolder, wow64, system32, GetSystemFolder(p.system));
+}
+
+// 10.
+void ShowSplash(LauncherShell& shell, LauncherState& s) {
+    FileVersionParts v = shell.ProgramVersion();
+    s.fullVersion = FullVersionText(v.major, v.minor, v.revision);
+    s.shortVersion = ShortVersionText(v.major, v.minor);
+    shell.ShowSplash(s.shortVersion);
+    shell.Reached("splash");
+    shell.PumpMessages();
+}
+
+// 13. and 14. The first start of this folder on this machine configures the machine; every
+// start registers the components.
+void ConfigureAndRegister(LauncherPlatform& p, const LauncherState& s, std::optional<bool> configured) {
+    LauncherShell& shell = p.shell;
+    shell.ShowStage("正在检查系统环境...");
+    if (!(configured ? *configured : p.stages.MarkerMatches(s))) p.stages.ConfigureEnvironment(s);
+    shell.Reached("marker");
+    shell.PumpMessages();
+
+    shell.ShowStage("正在注册必要控件...");
+    p.stages.RegisterComponents(s);
+    p.stages.SetShortDateFormat();
+    shell.Reached("registration");
+    shell.PumpMessages();
 }
 
 }  // namespace
@@ -73,18 +115,31 @@ LauncherEnd RunLauncher(LauncherPlatform& p, const std::string& editionTag, Laun
     s.sysFolder = JoinPath(s.appFolder, "\\SYS\\");
     s.winFolder = GetWindowsFolder(p.system);
 
+    s.trustedFiles = ReadTrustList(p.files, p.system);
+
+    // The start that configures the machine for a start without administrator rights: it has
+    // them (or the system has no consent prompt), and it neither opens the workbook nor starts
+    // the updater, which must not run with those rights.
+    if (shell.CommandArguments() == kConfigureOnlyArgument) {
+        SettleComponentFolder(p, s);
+        ShowSplash(shell, s);
+        ConfigureAndRegister(p, s, std::nullopt);
+        return LauncherEnd::ConfiguredOnly;
+    }
+
     // A start without administrator rights that finds this folder not yet configured on this
-    // machine starts itself again elevated, with the same arguments, and ends: before any window
-    // shows, so that the elevated start does all the work and the person sees each notice once.
-    // When the person declines the prompt, this start goes on without those rights. Elevated
-    // starts keep the marker test at step 13; everyday starts never prompt.
+    // machine has the configuration done by a copy of itself with those rights, before any window
+    // shows, and goes on when that copy has ended. When the person declines the prompt, this
+    // start configures without the rights. Elevated starts keep the marker test at step 13;
+    // everyday starts never prompt.
     std::optional<bool> configured;
     if (!shell.ProcessElevated()) {
         configured = p.stages.MarkerMatches(s);
         if (!*configured) {
             shell.ReleaseInstanceLock();
-            if (shell.RestartElevated(shell.CommandArguments())) return LauncherEnd::RestartedElevated;
-            // Declined: the lock is taken again, unless a launcher started meanwhile has it.
+            // A configuration that failed is not repeated now: the next start tries again.
+            configured = shell.RunElevatedAndWait(kConfigureOnlyArgument);
+            // The lock is taken again, unless a launcher started meanwhile has it.
             if (shell.AnotherInstanceRunning()) return RefuseSecondInstance(shell);
         }
     }
@@ -96,10 +151,7 @@ LauncherEnd RunLauncher(LauncherPlatform& p, const std::string& editionTag, Laun
     shell.PumpMessages();
 
     // 6. and 7.
-    s.winFolder = LauncherWindowsFolder(s.winFolder);
-    const bool wow64 = FolderExists(p.files, s.winFolder + "\\SysWOW64");
-    const bool system32 = !wow64 && FolderExists(p.files, s.winFolder + "\\System32");
-    s.componentFolder = ChooseComponentFolder(s.winFolder, wow64, system32, GetSystemFolder(p.system));
+    SettleComponentFolder(p, s);
 
     // 8.
     s.command = ParseLauncherCommand(shell.CommandArguments());
@@ -112,12 +164,7 @@ LauncherEnd RunLauncher(LauncherPlatform& p, const std::string& editionTag, Laun
     shell.PumpMessages();
 
     // 10.
-    FileVersionParts v = shell.ProgramVersion();
-    s.fullVersion = FullVersionText(v.major, v.minor, v.revision);
-    s.shortVersion = ShortVersionText(v.major, v.minor);
-    shell.ShowSplash(s.shortVersion);
-    shell.Reached("splash");
-    shell.PumpMessages();
+    ShowSplash(shell, s);
 
     // 11. Update hand-off, unless the updater itself started us.
     shell.ShowStage("正在检查更新...");
@@ -130,18 +177,8 @@ LauncherEnd RunLauncher(LauncherPlatform& p, const std::string& editionTag, Laun
     shell.Reached("integrity");
     shell.PumpMessages();
 
-    // 13. First start of this folder on this machine: configure the machine.
-    shell.ShowStage("正在检查系统环境...");
-    if (!(configured ? *configured : p.stages.MarkerMatches(s))) p.stages.ConfigureEnvironment(s);
-    shell.Reached("marker");
-    shell.PumpMessages();
-
-    // 14.
-    shell.ShowStage("正在注册必要控件...");
-    p.stages.RegisterComponents(s);
-    p.stages.SetShortDateFormat();
-    shell.Reached("registration");
-    shell.PumpMessages();
+    // 13. and 14.
+    ConfigureAndRegister(p, s, configured);
 
     // 15.
     shell.ShowStage("正在调用 Microsoft Excel...");

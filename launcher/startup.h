@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/launcher_rules.h"
+#include "core/trust_list.h"
 #include "platform/file_store.h"
 #include "platform/management.h"
 #include "platform/system_queries.h"
@@ -26,9 +27,9 @@ public:
     // True when the process runs with full administrator rights (elevated).
     virtual bool ProcessElevated() = 0;
     // Starts this program again, with administrator rights (through the consent prompt) and
-    // these command-line arguments. False when it did not start: the person declined or the
-    // start failed.
-    virtual bool RestartElevated(const std::string& arguments) = 0;
+    // these command-line arguments, and waits until it has ended. False when it did not start:
+    // the person declined or the start failed.
+    virtual bool RunElevatedAndWait(const std::string& arguments) = 0;
     // Folder of the running program, without a trailing separator.
     virtual std::string ProgramFolder() = 0;
     // The command-line arguments after the program name, as passed.
@@ -56,6 +57,9 @@ public:
     // The start-up has come to the named point of its sequence. Only test builds time these
     // points (to show where a start spends its time); the program itself does nothing here.
     virtual void Reached(const char* point) { (void)point; }
+    // A file of the application folder was not used: the installer's list does not vouch for
+    // its bytes. Only test builds record it; no message of the system tells of it.
+    virtual void Distrusted(const std::string& path) { (void)path; }
 };
 
 // The launcher's process-wide state, set once by the start-up in this order.
@@ -70,6 +74,8 @@ struct LauncherState {
     std::string fullVersion;
     std::string shortVersion;
     std::string usbDrives;
+    // The files the installer vouches for, from the folder only administrators can write.
+    TrustList trustedFiles;
 };
 
 // The stages of the start-up that have substance of their own.
@@ -106,7 +112,9 @@ enum class LauncherEnd {
     FilesMissing,
     SpreadsheetRefused,
     Finished,
-    RestartedElevated,
+    // The start that configures the machine with administrator rights for a start without them
+    // has done so (and ends; the start without them goes on).
+    ConfiguredOnly,
 };
 
 struct LauncherPlatform {
@@ -116,6 +124,10 @@ struct LauncherPlatform {
     SystemQueries& system;
     LauncherStages& stages;
 };
+
+// The only argument of the start that configures the machine with administrator rights for a
+// start without them: it configures and registers, then ends.
+extern const char* const kConfigureOnlyArgument;
 
 // Texts the start-up shows.
 extern const char* const kAlreadyRunningMessage;

@@ -33,6 +33,9 @@ public:
     // documents (the shared ones too). Without trailing separators; those that cannot be found
     // are left out.
     virtual std::vector<std::string> OwnedFolders() { return {}; }
+    // The system folder for shared 32-bit components: SysWOW64 on 64-bit Windows, the system
+    // directory on 32-bit Windows. Without a trailing separator; empty when the query fails.
+    virtual std::string ComponentSystemFolder() { return {}; }
     // The program-files folder as this program sees it (on 64-bit Windows a 32-bit program's is
     // "Program Files (x86)"), without a trailing separator; empty when the query fails.
     virtual std::string ProgramFilesFolder() { return {}; }

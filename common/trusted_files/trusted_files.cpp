@@ -48,11 +48,13 @@ std::optional<std::string> BuildTrustList(FileStore& files, const std::string& r
     return text;
 }
 
-bool IsVouchedFor(FileStore& files, const TrustList& list, const std::string& root, const std::string& path) {
-    if (list.empty() || path.size() <= root.size() || !StartsWith(path, root)) return false;
-    if (!files.FileExists(path) || files.IsLink(path)) return false;
+std::optional<std::string> VouchedDigest(FileStore& files, const TrustList& list, const std::string& root,
+                                         const std::string& path) {
+    if (list.empty() || path.size() <= root.size() || !StartsWith(path, root)) return std::nullopt;
+    if (!files.FileExists(path) || files.IsLink(path)) return std::nullopt;
     const std::optional<std::string> digest = FileDigest(files, path);
-    return digest && Vouches(list, path.substr(root.size()), *digest);
+    if (!digest || !Vouches(list, path.substr(root.size()), *digest)) return std::nullopt;
+    return digest;
 }
 
 }  // namespace qor

@@ -26,8 +26,9 @@ TrustList ReadTrustList(FileStore& files, SystemQueries& system);
 // None when a file cannot be read.
 std::optional<std::string> BuildTrustList(FileStore& files, const std::string& root);
 
-// True when `path`, a file inside `root` (ending in "\"), is a plain file, not a link, whose
-// bytes have the digest the list names for it.
-bool IsVouchedFor(FileStore& files, const TrustList& list, const std::string& root, const std::string& path);
+// The digest of `path`, a file inside `root` (ending in "\"), when it is a plain file, not a
+// link, whose bytes have the digest the list names for it; none otherwise.
+std::optional<std::string> VouchedDigest(FileStore& files, const TrustList& list, const std::string& root,
+                                         const std::string& path);
 
 }  // namespace qor

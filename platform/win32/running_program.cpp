@@ -75,20 +75,31 @@ bool ProcessElevated() {
     return elevation.TokenIsElevated != 0;
 }
 
-bool StartElevated(const std::wstring& program, const std::string& arguments) {
+bool RunElevatedAndWait(const std::wstring& program, const std::string& arguments) {
     const std::wstring parameters = Wide(arguments);
     std::wstring folder(32768, L'\0');
     folder.resize(GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), &folder[0]));
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof info;
     // No error box of the shell's own: a declined prompt is an answer, not a fault.
-    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOCLOSEPROCESS;
     info.lpVerb = L"runas";
     info.lpFile = program.c_str();
     info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
     info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
     info.nShow = SW_SHOWNORMAL;
-    return ShellExecuteExW(&info) != FALSE;
+    if (!ShellExecuteExW(&info)) return false;
+    if (!info.hProcess) return true;
+    // Messages sent to this thread's windows and COM apartment are answered while it waits.
+    while (MsgWaitForMultipleObjects(1, &info.hProcess, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    CloseHandle(info.hProcess);
+    return true;
 }
 
 }  // namespace qor::win32

@@ -37,9 +37,10 @@ void ReleaseInstanceLock();
 // tell (one without user account control) counts as elevated: nothing would be gained there by
 // asking again.
 bool ProcessElevated();
-// Starts the program with administrator rights: the shell's "runas" verb, which shows the
-// consent prompt. `arguments` is passed as the command-line text after the program name; the
-// current folder stays the same. False when it did not start (declined, or failed).
-bool StartElevated(const std::wstring& program, const std::string& arguments);
+// Runs the program with administrator rights: the shell's "runas" verb, which shows the consent
+// prompt. `arguments` is passed as the command-line text after the program name; the current
+// folder stays the same. Returns once the program has ended, handling this thread's window
+// messages meanwhile; false when it did not start (declined, or failed).
+bool RunElevatedAndWait(const std::wstring& program, const std::string& arguments);
 
 }  // namespace qor::win32

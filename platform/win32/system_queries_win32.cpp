@@ -72,6 +72,15 @@ std::vector<std::string> Win32SystemQueries::OwnedFolders() {
     return folders;
 }
 
+std::string Win32SystemQueries::ComponentSystemFolder() {
+    // A 64-bit Windows names its folder of 32-bit system files; a 32-bit one has no such folder
+    // (the call fails) and keeps them in its system directory.
+    const std::string wow64 = FolderFrom(GetSystemWow64DirectoryW);
+    const DWORD attributes = wow64.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(Wide(wow64).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return wow64;
+    return SystemFolder();
+}
+
 std::string Win32SystemQueries::ProgramFilesFolder() {
     wchar_t path[MAX_PATH] = {};
     if (!SHGetSpecialFolderPathW(nullptr, path, CSIDL_PROGRAM_FILES, FALSE) || !path[0]) return std::string();

@@ -13,6 +13,7 @@ public:
     std::vector<std::string> OwnedFolders() override;
     std::string EnvironmentValue(const std::string& name) override;
     std::string ProgramFilesFolder() override;
+    std::string ComponentSystemFolder() override;
 };
 
 }  // namespace qor::win32

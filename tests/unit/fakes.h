@@ -30,6 +30,7 @@ public:
     std::set<std::string> links;       // folders that are links (what lies under one is its target's)
     std::vector<std::string> notInAnsi;  // characters the ANSI code page lacks
     std::vector<std::string> copies;   // "from -> to" of every successful copy
+    std::string copyCorrupts;          // a copy to this path lands with other bytes (swapped meanwhile)
     int writeCount = 0;                // successful writes
     std::vector<std::string> deleted;  // every file deleted, in order
     std::vector<std::string> removedFolders;  // every folder removed, in order
@@ -93,7 +94,7 @@ public:
         if (it == files.end() || from == to || unreadable.count(from) || unwritable.count(to) ||
             folders.count(Bare(to)) || !folders.count(Parent(to)))
             return false;
-        files[to] = it->second;
+        files[to] = to == copyCorrupts ? "swapped while copied" : it->second;
         copies.push_back(from + " -> " + to);
         return true;
     }
@@ -296,8 +297,13 @@ public:
                                              "C:\\Users\\user", "C:\\Users\\user\\Desktop",
                                              "C:\\Users\\user\\Documents"};
 
+    std::string componentFolder;  // the answer for 32-bit components; empty: no answer
+    std::string programFiles;     // empty: no answer
+
     std::string WindowsFolder() override { return windowsFolder; }
     std::string SystemFolder() override { return systemFolder; }
+    std::string ComponentSystemFolder() override { return componentFolder; }
+    std::string ProgramFilesFolder() override { return programFiles; }
     bool FileVersion(const std::string& path, FileVersionParts& version) override {
         versionQueries.push_back(path);
         auto it = versions.find(path);

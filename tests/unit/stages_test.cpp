@@ -5,7 +5,9 @@
 #include <stdexcept>
 
 #include "core/launcher_rules.h"
+#include "core/sha256.h"
 #include "core/text.h"
+#include "core/trust_list.h"
 #include "common/processes/processes.h"
 #include "fakes.h"
 
@@ -25,7 +27,7 @@ public:
     bool AnotherInstanceRunning() override { return false; }
     void ReleaseInstanceLock() override {}
     bool ProcessElevated() override { return true; }
-    bool RestartElevated(const std::string&) override { return false; }
+    bool RunElevatedAndWait(const std::string&) override { return false; }
     std::string ProgramFolder() override { return kApp; }
     std::string CommandArguments() override { return {}; }
     FileVersionParts ProgramVersion() override { return {}; }
@@ -39,6 +41,7 @@ public:
     void ShowStage(const std::string&) override {}
     void MakeSplashTopmost() override { events.push_back("splash topmost"); }
     void PumpMessages() override {}
+    void Distrusted(const std::string& path) override { events.push_back("distrusted " + path); }
 };
 
 class RecordingRunner : public ProgramRunner {
@@ -139,7 +142,7 @@ public:
 };
 
 class Stages : public ::testing::Test {
-protected:
+public:
     Stages() {
         runner.events = host.events = machine.events = &shell.events;
         host.wmi = &wmi;
@@ -154,9 +157,21 @@ protected:
         state.workbookPath = std::string(kApp) + "\\QOR_BIZACC_6.01";
         state.sysFolder = kSys;
         state.componentFolder = kComp;
+        Vouch();
     }
 
-    void SetVersion(const std::string& path, int major) { files.AddFile(path, "v" + std::to_string(major)); }
+    // The installer's list, vouching for every file of the application folder as it is now.
+    void Vouch() {
+        std::string list;
+        const std::string root = std::string(kApp) + "\\";
+        for (const auto& [path, bytes] : files.files)
+            if (path.rfind(root, 0) == 0) list += TrustListLine(Sha256Hex(bytes), path.substr(root.size()));
+        ASSERT_TRUE(ParseTrustList(list, state.trustedFiles));
+    }
+    void SetVersion(const std::string& path, int major) {
+        files.AddFile(path, "v" + std::to_string(major));
+        Vouch();
+    }
     std::vector<std::string> Starts() const {
         std::vector<std::string> starts;
         for (const std::string& e : shell.events)
@@ -376,6 +391,61 @@ TEST_F(Stages, ControlsAreCopiedOnlyForClickToRunExcel) {
     EXPECT_TRUE(LaunchSpreadsheet(platform, state));
     EXPECT_EQ(files.files[c2r + "MSCOMCTL.OCX"], "v6");
     EXPECT_EQ(files.files[c2r + "MSCOMCTL.OCX.bak"], "v5");
+}
+
+// What runs code with the rights of whoever starts the launcher next, or is copied where every
+// program loads it, must be what the installer vouched for: a file that is not (planted, swapped,
+// or without any list) is neither registered, copied nor imported, and a copy that no longer
+// matches once it has landed is removed.
+TEST_F(Stages, FilesTheInstallerDoesNotVouchForAreNeitherRegisteredCopiedNorImported) {
+    const std::string sys = kSys, comp = kComp;
+    struct Row {
+        const char* what;
+        std::function<void(Stages&)> plant;  // what a user did to the folder
+        std::vector<std::string> distrusted;
+    };
+    const Row rows[] = {
+        {"planted DLLs and settings", [&](Stages& t) {
+             for (const char* name : {"qord.dll", "cdosys.dll", "DiskID32.dll", "MSJINT40.DLL", "MSCOMCTL.OCX",
+                                      "Excel2010_filechkfalse.reg"})
+                 t.files.files[sys + name] += " planted";  // the same version, other bytes
+         }, {"qord.dll", "cdosys.dll", "DiskID32.dll", "MSJINT40.DLL", "MSCOMCTL.OCX", "Excel2010_filechkfalse.reg"}},
+        {"no list at all", [](Stages& t) { t.state.trustedFiles.clear(); },
+         {"qord.dll", "msado15.dll", "msjro.dll", "msjetoledb40.dll", "cdosys.dll", "Mscomct2.ocx", "MSFlxGrd.ocx",
+          "DiskID32.dll", "MSJINT40.DLL", "MSCOMCTL.OCX", "Excel2010_filechkfalse.reg"}},
+        {"the copy changes on its way", [&](Stages& t) { t.files.copyCorrupts = comp + "MSJINT40.DLL"; },
+         {"MSJINT40.DLL"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        struct Rig : Stages {
+            void TestBody() override {}
+        } t;
+        t.SetVersion(sys + "DiskID32.dll", 2);
+        t.SetVersion(sys + "MSCOMCTL.OCX", 6);
+        t.SetVersion(comp + "MSCOMCTL.OCX", 5);
+        t.host.version = "14.0";
+        row.plant(t);
+        RunConfiguration(t.platform, t.state);
+        RunRegistration(t.platform, t.state);
+        EXPECT_TRUE(LaunchSpreadsheet(t.platform, t.state));
+        for (const std::string& name : row.distrusted) {
+            EXPECT_TRUE(t.Has("distrusted " + sys + name)) << name;
+            for (const std::string& start : t.Starts()) EXPECT_EQ(start.find(sys + name), std::string::npos) << start;
+        }
+        for (const char* name : {"DiskID32.dll", "MSJINT40.DLL"})
+            if (std::count(row.distrusted.begin(), row.distrusted.end(), name))
+                EXPECT_FALSE(t.files.FileExists(comp + name)) << name;
+        if (std::count(row.distrusted.begin(), row.distrusted.end(), "MSCOMCTL.OCX")) {
+            // The installed control stays where it was, and the machine does not count as configured.
+            EXPECT_EQ(t.files.files[comp + "MSCOMCTL.OCX"], "v5");
+            EXPECT_FALSE(t.files.FileExists(comp + "MSCOMCTL.OCX.bak"));
+            EXPECT_TRUE(t.Has(std::string("message 错误 critical: ") + kControlUpdateFailedMessage));
+        }
+        // What the list vouches for is still used.
+        if (!std::count(row.distrusted.begin(), row.distrusted.end(), "MSFlxGrd.ocx"))
+            EXPECT_TRUE(t.Has("start regsvr32 /s \"" + sys + "MSFlxGrd.ocx\""));
+    }
 }
 
 TEST_F(Stages, UnforeseenFailureCountsAsTheStepFailing) {

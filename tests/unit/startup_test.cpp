@@ -33,8 +33,8 @@ public:
     bool AnotherInstanceRunning() override { return ++lockTakes == 1 ? otherInstance : startedMeanwhile; }
     void ReleaseInstanceLock() override { events.push_back("release lock"); }
     bool ProcessElevated() override { return elevated; }
-    bool RestartElevated(const std::string& arguments) override {
-        events.push_back("restart elevated " + arguments);
+    bool RunElevatedAndWait(const std::string& arguments) override {
+        events.push_back("run elevated " + arguments);
         return restartStarts;
     }
     std::string ProgramFolder() override { return folder; }
@@ -254,23 +254,26 @@ TEST_F(Startup, StageOutcomesEndOrBranchTheSequence) {
 }
 
 // A start without administrator rights asks for them only when the machine is to be configured,
-// and then before any window; the elevated start (every start under Wine) never asks.
-TEST_F(Startup, ConfigurationWithoutRightsStartsItselfAgainElevated) {
+// and then before any window; a copy with the rights configures and registers, then ends, and this
+// start goes on without repeating the configuration. The elevated start (every start under Wine)
+// never asks.
+TEST_F(Startup, ConfigurationWithoutRightsIsDoneByAnElevatedCopyThatOpensNothing) {
     struct Case {
         bool elevated, markerMatches, restartStarts, startedMeanwhile;
         LauncherEnd end;
         std::vector<std::string> firstEvents;  // up to the splash, or all when it ends earlier
         bool configures;
     };
-    const std::string restart = "restart elevated \"D:\\Books\\a b.qorb\"";
+    const std::string restart = "run elevated /configure";
     const std::string refused = std::string("message 提示 info: ") + kAlreadyRunningMessage;
     const Case cases[] = {
         {true, false, true, false, LauncherEnd::Finished, {"splash 6.01"}, true},
         {false, true, true, false, LauncherEnd::Finished, {"marker", "splash 6.01"}, false},
-        {false, false, true, false, LauncherEnd::RestartedElevated, {"marker", "release lock", restart}, false},
+        {false, false, true, false, LauncherEnd::Finished, {"marker", "release lock", restart, "splash 6.01"}, false},
         // Declined: the marker is not asked again and the configuration runs without the rights.
         {false, false, false, false, LauncherEnd::Finished, {"marker", "release lock", restart, "splash 6.01"}, true},
         {false, false, false, true, LauncherEnd::AlreadyRunning, {"marker", "release lock", restart, refused}, false},
+        {false, false, true, true, LauncherEnd::AlreadyRunning, {"marker", "release lock", restart, refused}, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.elevated << c.markerMatches << c.restartStarts << c.startedMeanwhile);
@@ -284,8 +287,38 @@ TEST_F(Startup, ConfigurationWithoutRightsStartsItselfAgainElevated) {
         EXPECT_EQ(std::vector<std::string>(shell.events.begin(), splash + (splash != shell.events.end())), c.firstEvents);
         EXPECT_EQ(std::count(shell.events.begin(), shell.events.end(), "marker"), 1) << "asked once";
         EXPECT_EQ(Shown("configure"), c.configures);
-        EXPECT_EQ(shell.lockTakes, c.restartStarts || c.markerMatches || c.elevated ? 1 : 2);
+        EXPECT_EQ(shell.lockTakes, c.markerMatches || c.elevated ? 1 : 2);
+        if (c.end == LauncherEnd::Finished) EXPECT_EQ(state.command.accountFile, "a b.qorb");
     }
+
+    // The copy itself, elevated or not: the configuration and registration behind the splash,
+    // no notice but the configuration's own, no update, no workbook.
+    for (bool elevated : {true, false}) {
+        shell.events.clear();
+        shell.lockTakes = 0;
+        shell.arguments = "/configure";
+        shell.elevated = elevated;
+        stages.markerMatches = false;
+        stages.handOff = true;
+        files.files["C:\\QOR\\SYS\\setinf.txt"] = "";
+        EXPECT_EQ(Run(), LauncherEnd::ConfiguredOnly);
+        EXPECT_EQ(shell.events, (std::vector<std::string>{
+            "splash 6.01", "stage 正在检查系统环境...", "marker", "configure", "stage 正在注册必要控件...",
+            "register", "short-date"}));
+        EXPECT_FALSE(state.componentFolder.empty());
+    }
+}
+
+// The folder for 32-bit components is the one the system names, wherever Windows lives; the
+// folder tests decide only when the system does not answer.
+TEST_F(Startup, ComponentFolderIsTheSystemsOwnAnswer) {
+    system.windowsFolder = "E:\\WINNT";
+    system.componentFolder = "E:\\WINNT\\SysWOW64";
+    Run();
+    EXPECT_EQ(state.componentFolder, "E:\\WINNT\\SysWOW64\\");
+    system.componentFolder.clear();
+    Run();
+    EXPECT_EQ(state.componentFolder, "C:\\Windows\\SysWOW64\\");
 }
 
 }  // namespace

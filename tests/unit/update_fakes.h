@@ -216,7 +216,7 @@ public:
     bool AnotherInstanceRunning() override { return false; }
     void ReleaseInstanceLock() override {}
     bool ProcessElevated() override { return true; }
-    bool RestartElevated(const std::string&) override { return false; }
+    bool RunElevatedAndWait(const std::string&) override { return false; }
     std::string ProgramFolder() override { return "C:\\QOR"; }
     std::string CommandArguments() override { return ""; }
     FileVersionParts ProgramVersion() override { return {}; }
