@@ -42,9 +42,12 @@ if [ "$(cat "$stamp" 2> /dev/null)" != "$version" ]; then
   deb=$(ls "$cache"/libwine_"${version//\~/%7e}"_i386.deb "$cache"/libwine_"$version"_i386.deb 2> /dev/null | head -n 1 || true)
   if [ -z "$deb" ]; then
     rm -f "$cache"/libwine_*_i386.deb
-    apt-get "${apt_private[@]}" update > "$cache/update.log" 2>&1 || { cat "$cache/update.log"; exit 1; }
+    # A list that a mirror is still syncing (often the security suite's) fails the update; the
+    # package comes from the main suite's list, so the download decides.
+    apt-get "${apt_private[@]}" update > "$cache/update.log" 2>&1 ||
+      echo "setup: some package lists could not be fetched ($cache/update.log); going on with the others"
     (cd "$cache" && apt-get "${apt_private[@]}" download "libwine:i386=$version") > "$cache/download.log" 2>&1 ||
-      { cat "$cache/download.log"; exit 1; }
+      { cat "$cache/update.log" "$cache/download.log"; exit 1; }
     deb=$(ls "$cache"/libwine_*_i386.deb | head -n 1)
   fi
   rm -rf "$cache/x32"
