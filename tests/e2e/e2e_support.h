@@ -8,13 +8,17 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/trusted_files/trusted_files.h"
 #include "core/text.h"
 #include "launcher/stages.h"
+#include "platform/win32/file_store_win32.h"
 #include "platform/win32/launcher_adapters_win32.h"
 #include "platform/win32/management_win32.h"
+#include "platform/win32/system_queries_win32.h"
 #include "platform/win32/unicode.h"
 #include "tests/standins/uidriver/uidriver.h"
 #include "wine/wine_test_support.h"
@@ -184,14 +188,36 @@ protected:
         // Both notices off unless a test turns one on.
         WriteSettings("FSSHOW = False\r\nFFSHOW = False\r\n");
         SetEnvironmentVariableW(L"QOR_PROGRAM_LOG", Wide(ProgramLog()).c_str());
+        SetEnvironmentVariableW(L"QOR_TEST_DISTRUST_LOG", Wide(DistrustLog()).c_str());
+        Vouch();
     }
-    void TearDown() override { SetEnvironmentVariableW(L"QOR_PROGRAM_LOG", nullptr); }
+    void TearDown() override {
+        SetEnvironmentVariableW(L"QOR_PROGRAM_LOG", nullptr);
+        SetEnvironmentVariableW(L"QOR_TEST_DISTRUST_LOG", nullptr);
+        DeleteFileW(Wide(TrustListPath()).c_str());
+    }
+
+    // The list an installer keeps where only administrators write, vouching for every file of
+    // this application folder as it is now; a file changed afterwards is not vouched for.
+    void Vouch() {
+        win32::Win32FileStore files;
+        const std::optional<std::string> list = BuildTrustList(files, app_ + "\\");
+        ASSERT_TRUE(list.has_value());
+        const std::string path = TrustListPath();
+        CreateDirectoryW(Wide(path.substr(0, path.rfind('\\'))).c_str(), nullptr);
+        ASSERT_TRUE(files.WriteText(path, *list, false)) << path;
+    }
+    static std::string TrustListPath() {
+        win32::Win32SystemQueries system;
+        return ProtectedFolder(system) + kTrustListName;
+    }
 
     std::string Exe() const { return app_ + "\\QOR.exe"; }
     std::string Sys(const std::string& name) const { return app_ + "\\SYS\\" + name; }
     std::string Workbook() const { return app_ + "\\QOR_BIZACC_6.01"; }
     std::string Report() const { return app_ + "\\state.txt"; }
     std::string ProgramLog() const { return app_ + "\\programs.log"; }
+    std::string DistrustLog() const { return app_ + "\\distrusted.log"; }
     std::vector<std::string> ProgramsStarted() const { return SplitLines(ReadBytes(ProgramLog())); }
     void WriteSettings(const std::string& bytes) { WriteBytes(Sys("setinf.txt"), bytes); }
     std::string Settings() { return ReadBytes(Sys("setinf.txt")); }

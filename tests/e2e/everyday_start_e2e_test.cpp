@@ -152,6 +152,7 @@ TEST_F(EverydayStart, ClickToRunExcelGetsTheShippedControlsInItsOwnFolder) {
     WriteBytes(vfs + "\\MSCOMCTL.OCX.bak", "older backup");
     // The shipped control carries a version resource (any program file does).
     ASSERT_TRUE(CopyFileW(Wide(WinePath(QOR_TEST_LAUNCHER_EXE)).c_str(), Wide(Sys("MSCOMCTL.OCX")).c_str(), FALSE));
+    Vouch();
     // The component folder keeps its own control: the test puts back what was there.
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
@@ -393,17 +394,15 @@ TEST_F(FirstStart, PlantedSystemProgramsNeverRun) {
 
 // Test builds started with QOR_TEST_NOT_ELEVATED count as starts without administrator rights,
 // as on Windows without user account control, where "runas" elevates nothing. Finding the folder
-// unconfigured, the launcher starts itself again through "runas" with its own arguments and
-// ends; the copy takes the lock, does not restart again, configures and opens the account set.
-TEST_F(FirstStart, WithoutRightsItStartsItselfAgainOnceWithItsArguments) {
+// unconfigured, the launcher has a copy of itself started through "runas" with "/configure" do
+// the configuration, waits for it, and then opens the account set itself; the copy opens nothing.
+TEST_F(FirstStart, WithoutRightsACopyConfiguresAndTheStartGoesOnWhenItHasEnded) {
     HostStandIn host;
     DeleteFileW(Wide(Sys("pcinf.txt")).c_str());
     SetEnvironmentVariableW(L"QOR_TEST_NOT_ELEVATED", L"1");
     Launch first;
     Start(first, "\"D:\\账套 2026\\二〇二六.qorb\"");
     SetEnvironmentVariableW(L"QOR_TEST_NOT_ELEVATED", nullptr);
-    ASSERT_TRUE(first.Wait(30000));
-    EXPECT_EQ(ReadReport()["End"], "6");
 
     HWND notice = uidriver::WaitForWindow("配置QOR运行环境>>", 0, 30000);
     ASSERT_NE(notice, nullptr) << "the copy did not reach the configuration";
@@ -411,13 +410,62 @@ TEST_F(FirstStart, WithoutRightsItStartsItselfAgainOnceWithItsArguments) {
     GetWindowThreadProcessId(notice, &copyId);
     win32::KernelHandle copy(OpenProcess(SYNCHRONIZE, FALSE, copyId));
     EXPECT_NE(copyId, first.pi.dwProcessId);
+    EXPECT_FALSE(first.Wait(0)) << "the start waits for the copy";
     EXPECT_TRUE(uidriver::ClickButtonByText(notice, "我知道了"));
     ASSERT_EQ(WaitForSingleObject(copy.get(), 60000), WAIT_OBJECT_0);
+    ASSERT_TRUE(first.Wait(60000));
     auto state = ReadReport();
     EXPECT_EQ(state["End"], "5");
     EXPECT_EQ(state["CommandText"], "D:\\账套 2026\\二〇二六.qorb");
     EXPECT_EQ(state["AccountFile"], "二〇二六.qorb");
     EXPECT_EQ(ReadBytes(Sys("pcinf.txt")), app_ + "\\" + MachineDiskIdentity() + "\r\n");
+    // One workbook opened, by the start itself; no notice a second time.
+    EXPECT_EQ(host.Calls("CALL", "Workbooks.Open").size(), 1u);
+    EXPECT_EQ(uidriver::WaitForWindow("配置QOR运行环境>>", 0, 0), nullptr);
+}
+
+// Files of SYS that a user changed after the install are neither registered, copied into the
+// system folder nor imported, on a first start with the rights or without them; the files the
+// installer vouched for still are.
+TEST_F(FirstStart, PlantedFilesAreNeitherRegisteredCopiedNorImported) {
+    for (bool elevated : {true, false}) {
+        SCOPED_TRACE(elevated ? "elevated" : "without rights");
+        HostStandIn host("excel.exe", "14.0");  // Excel 2010: the .reg file would be imported
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QOR test import");
+        DeleteFileW(Wide(Sys("pcinf.txt")).c_str());
+        DeleteFileW(Wide(ProgramLog()).c_str());
+        DeleteFileW(Wide(DistrustLog()).c_str());
+        const std::vector<std::string> planted = {"qord.dll", "cdosys.dll", "DiskID32.dll", "MSJINT40.DLL",
+                                                  "Excel2010_filechkfalse.reg"};
+        for (const std::string& name : planted) WriteBytes(Sys(name), "planted " + name);
+        // A library with a version of its own, which the shipped one would replace.
+        ASSERT_TRUE(CopyFileW(Wide(WinePath(QOR_TEST_LAUNCHER_EXE)).c_str(), Wide(Sys("DiskID32.dll")).c_str(), FALSE));
+        win32::Win32SystemQueries system;
+        const std::string component = system.ComponentSystemFolder() + "\\";
+        const std::string keptDiskId = ReadBytes(component + "DiskID32.dll");
+        DeleteFileW(Wide(component + "MSJINT40.DLL").c_str());
+
+        if (!elevated) SetEnvironmentVariableW(L"QOR_TEST_NOT_ELEVATED", L"1");
+        Launch launch;
+        Start(launch, "");
+        SetEnvironmentVariableW(L"QOR_TEST_NOT_ELEVATED", nullptr);
+        HWND notice = uidriver::WaitForWindow("配置QOR运行环境>>", 0, 30000);
+        ASSERT_NE(notice, nullptr);
+        EXPECT_TRUE(uidriver::ClickButtonByText(notice, "我知道了"));
+        ASSERT_TRUE(launch.Wait(60000));
+        EXPECT_EQ(host.Calls("CALL", "Workbooks.Open").size(), 1u);
+
+        const auto programs = ProgramsStarted();
+        for (const std::string& name : planted)
+            for (const std::string& line : programs) EXPECT_EQ(line.find(Sys(name)), std::string::npos) << line;
+        EXPECT_NE(std::find(programs.begin(), programs.end(), "regsvr32 /s \"" + Sys("msjro.dll") + "\""),
+                  programs.end()) << "a vouched-for file is still registered";
+        EXPECT_EQ(ReadBytes(component + "DiskID32.dll"), keptDiskId);
+        EXPECT_FALSE(Exists(component + "MSJINT40.DLL"));
+        const auto distrusted = SplitLines(ReadBytes(DistrustLog()));
+        for (const std::string& name : planted)
+            EXPECT_NE(std::find(distrusted.begin(), distrusted.end(), Sys(name)), distrusted.end()) << name;
+    }
 }
 
 }  // namespace
