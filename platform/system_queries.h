@@ -33,6 +33,12 @@ public:
     // documents (the shared ones too). Without trailing separators; those that cannot be found
     // are left out.
     virtual std::vector<std::string> OwnedFolders() { return {}; }
+    // The machine's current time, UTC, in seconds since 1970-01-01 00:00:00; false when it cannot
+    // be read (and then nothing that expires counts as valid).
+    virtual bool UtcNow(int64_t& seconds) {
+        (void)seconds;
+        return false;
+    }
     // The value of the process's environment variable; empty when it is not set.
     virtual std::string EnvironmentValue(const std::string& name) {
         (void)name;

@@ -12,6 +12,7 @@ public:
     bool DriveExists(const std::string& drive) override;
     std::vector<std::string> OwnedFolders() override;
     std::string EnvironmentValue(const std::string& name) override;
+    bool UtcNow(int64_t& seconds) override;
 };
 
 }  // namespace qor::win32
