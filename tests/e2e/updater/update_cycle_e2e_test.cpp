@@ -715,11 +715,12 @@ Sha256Digest Sha256Of(const std::string& data) {
     Sha256Digest digest{};
     BCRYPT_ALG_HANDLE sha = nullptr;
     BCRYPT_HASH_HANDLE hash = nullptr;
-    if (BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&sha, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) &&
-        BCRYPT_SUCCESS(BCryptCreateHash(sha, &hash, nullptr, 0, nullptr, 0, 0)))
-        BCRYPT_SUCCESS(BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(data.data())),
-                                      static_cast<ULONG>(data.size()), 0)) &&
-            BCRYPT_SUCCESS(BCryptFinishHash(hash, digest.data(), 32, 0));
+    const bool ok = BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&sha, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) &&
+                    BCRYPT_SUCCESS(BCryptCreateHash(sha, &hash, nullptr, 0, nullptr, 0, 0)) &&
+                    BCRYPT_SUCCESS(BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(data.data())),
+                                                  static_cast<ULONG>(data.size()), 0)) &&
+                    BCRYPT_SUCCESS(BCryptFinishHash(hash, digest.data(), 32, 0));
+    if (!ok) digest = Sha256Digest{};
     if (hash) BCryptDestroyHash(hash);
     if (sha) BCryptCloseAlgorithmProvider(sha, 0);
     return digest;
