@@ -80,6 +80,12 @@ bool ParsePublicKeyPem(const std::string& pem, P256PublicKey& key) {
     return true;
 }
 
+std::string PublicKeyDer(const P256PublicKey& key) {
+    std::string der(reinterpret_cast<const char*>(kP256SpkiPrefix), sizeof kP256SpkiPrefix);
+    der.append(reinterpret_cast<const char*>(key.data()), key.size());
+    return der;
+}
+
 bool ParseSignatureText(const std::string& text, P256Signature& signature) {
     const size_t digits = signature.size() * 2;
     if (text.size() < digits) return false;

@@ -14,11 +14,15 @@ namespace qor {
 using P256PublicKey = std::array<uint8_t, 64>;
 // An ECDSA P-256 signature as r and s, 32 bytes each (big-endian), the form CNG verifies.
 using P256Signature = std::array<uint8_t, 64>;
+// A SHA-256 digest.
+using Sha256Digest = std::array<uint8_t, 32>;
 
 // The key from a PEM "PUBLIC KEY" block (SubjectPublicKeyInfo of an uncompressed P-256 point),
 // as `openssl` and `qor_sign keygen` write it. Text around the block is ignored; any other key
 // type, curve or encoding gives false.
 bool ParsePublicKeyPem(const std::string& pem, P256PublicKey& key);
+// The key's DER SubjectPublicKeyInfo, the bytes whose SHA-256 is the key's usual fingerprint.
+std::string PublicKeyDer(const P256PublicKey& key);
 
 // A signature file holds exactly 128 hexadecimal digits (r then s), optionally followed by one
 // line end (CR LF or LF). Anything else gives false.

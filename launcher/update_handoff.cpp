@@ -1,5 +1,6 @@
 #include "launcher/update_handoff.h"
 
+#include "core/log_signature.h"
 #include "core/text.h"
 #include "core/update_rules.h"
 #include "common/processes/processes.h"
@@ -14,7 +15,7 @@ bool ReadUpdateLog(FileStore& files, const std::string& appFolder, std::string& 
     updateStatus.clear();
     const std::string path = JoinPath(appFolder, "\\QOR_UPDATE.LOG");
     std::string text;
-    if (!files.FileExists(path) || !files.ReadText(path, text)) return false;
+    if (!files.FileExists(path) || !files.ReadTextAtMost(path, kUpdateFileReadLimit, text)) return false;
     const UpdateLogLines log = ParseUpdateLog(text);
     updateVersion = log.version;
     updateStatus = log.lastLine;

@@ -21,6 +21,20 @@ public:
     virtual bool FolderExists(const std::string& path) = 0;
     // Reads the whole file and decodes it from the ANSI code page. False when it cannot be read.
     virtual bool ReadText(const std::string& path, std::string& text) = 0;
+    // The file's raw bytes, when it holds at most maxBytes of them. False when it cannot be read
+    // and for a larger file, of which no more than maxBytes (and a small buffer) are ever held.
+    virtual bool ReadBytesAtMost(const std::string& path, uint64_t maxBytes, std::string& bytes) = 0;
+    // Text from bytes in the ANSI code page, decoded as ReadText decodes a file.
+    virtual std::string AnsiToText(const std::string& bytes) = 0;
+    // ReadText of a file that holds at most maxBytes bytes; false (and the text empty) for a
+    // larger one or one that cannot be read.
+    bool ReadTextAtMost(const std::string& path, uint64_t maxBytes, std::string& text) {
+        std::string bytes;
+        text.clear();
+        if (!ReadBytesAtMost(path, maxBytes, bytes)) return false;
+        text = AnsiToText(bytes);
+        return true;
+    }
     // Encodes the text to the ANSI code page and writes it, replacing the file's content or
     // appending to it; the file is created when missing. False when it cannot be written.
     virtual bool WriteText(const std::string& path, const std::string& text, bool append) = 0;

@@ -39,6 +39,12 @@ public:
     // The program-files folder as this program sees it (on 64-bit Windows a 32-bit program's is
     // "Program Files (x86)"), without a trailing separator; empty when the query fails.
     virtual std::string ProgramFilesFolder() { return {}; }
+    // The machine's current time, UTC, in seconds since 1970-01-01 00:00:00; false when it cannot
+    // be read (and then nothing that expires counts as valid).
+    virtual bool UtcNow(int64_t& seconds) {
+        (void)seconds;
+        return false;
+    }
     // The value of the process's environment variable; empty when it is not set.
     virtual std::string EnvironmentValue(const std::string& name) {
         (void)name;

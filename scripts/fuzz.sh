@@ -33,13 +33,15 @@ declare -A targets=(
   [signature_files]="tests/fuzz/signature_files_fuzz.cpp ${core[*]}"
   [update_journal]="tests/fuzz/update_journal_fuzz.cpp ${core[*]}"
   [trust_list]="tests/fuzz/trust_list_fuzz.cpp ${core[*]}"
+  [log_signature]="tests/fuzz/log_signature_fuzz.cpp ${core[*]}"
 )
 # Seeds: a well-formed package, a typical record, an update log, HTTP values, a settings text,
 # a command line, a pattern, a signature file and a public key, a staged update's journal, a
-# list of trusted files.
+# list of trusted files, an update log's signature file.
 mkdir -p "$out/corpus/package_reader" "$out/corpus/uninstall_record" "$out/corpus/update_log" "$out/corpus/http_values" \
          "$out/corpus/settings" "$out/corpus/command_line" "$out/corpus/wildcard" \
-         "$out/corpus/signature_files" "$out/corpus/update_journal" "$out/corpus/trust_list"
+         "$out/corpus/signature_files" "$out/corpus/update_journal" "$out/corpus/trust_list" \
+         "$out/corpus/log_signature"
 printf 'MZ\0\0FILE2 START LOG:LENGTH=3\r\nextFILE3 START LOG:LENGTH=2\r\nar' > "$out/corpus/package_reader/first"
 printf 'OPENZTNAME\0a b.qorb\0FSSHOW = False\r\nOPENZTNAME = x.qorb\r\nEXLSHOW = True\r\n' > "$out/corpus/settings/first"
 printf '"/0/D:\\Books\\a b.qorb"' > "$out/corpus/command_line/first"
@@ -48,6 +50,8 @@ printf 'D:\\QOR\\\r\nD:\\QOR\\QOR.exe\r\nD:\\QOR\\SYS\\\r\nD:\\QOR\\SYS\\setinf.
   > "$out/corpus/uninstall_record/first"
 printf '6.02\r\nA\r\nhttp://127.0.0.1/QOR_UPDATE.rar  ! DOWNLOAD COMPLETE' > "$out/corpus/update_log/first"
 printf '%0128d\r\n' 0 > "$out/corpus/signature_files/first"
+printf 'QOR update log signature 1\r\nedition: BIZACC\r\npackage-sha256: %064d\r\npackage-size: 7\r\nexpires: 2025-12-31T00:00:00Z\r\nsignature: %0128d\r\n' 0 0 \
+  > "$out/corpus/log_signature/first"
 printf 'QOR_UPDATE journal 1\r\nQOR.exe\r\nSYS\\打印预览\r\nEND\r\n' > "$out/corpus/update_journal/first"
 printf '%064d  SYS\\qord.dll\r\n%064d  打印预览\\a.txt\r\n' 0 1 > "$out/corpus/trust_list/first"
 printf -- '-----BEGIN PUBLIC KEY-----\nMFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEnUy/dwuOP9r5Pde7IljxAFuTWuwD\nLrZUChzXyVaMk7AzvhOxaXmwElIMyZdghEruAcppVgRFXKNfLE5JxgmqcQ==\n-----END PUBLIC KEY-----\n' \

@@ -2,8 +2,14 @@
 //   qor_sign keygen PRIVATE PUBLIC   makes an ECDSA P-256 key pair (PEM files)
 //   qor_sign sign PRIVATE PACKAGE    writes PACKAGE.sig
 //   qor_sign verify PUBLIC PACKAGE   checks PACKAGE against PACKAGE.sig
-// The signature covers the package's SHA-256; the .sig file holds r and s as 128 hexadecimal
-// digits, the form the updater reads (core/signature_rules.h). All cryptography is OpenSSL's.
+//   qor_sign sign-log PRIVATE LOG EDITION PACKAGE EXPIRES
+//                                    writes LOG.sig over the update log, the edition code, the
+//                                    package's SHA-256 and size, and the expiry (UTC time or +days)
+//   qor_sign verify-log PUBLIC LOG EDITION PACKAGE
+//                                    checks LOG against LOG.sig, the edition and the package
+// A package signature covers the package's SHA-256; the .sig file holds r and s as 128
+// hexadecimal digits, the form the updater reads (core/signature_rules.h). A log signature file
+// is the text of core/log_signature.h. All cryptography is OpenSSL's.
 #include <openssl/bn.h>
 #include <openssl/ec.h>
 #include <openssl/evp.h>
@@ -12,6 +18,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -19,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "core/log_signature.h"
 #include "core/signature_rules.h"
 
 namespace {
@@ -33,7 +41,11 @@ const char kUsage[] =
     "usage: qor_sign keygen PRIVATE PUBLIC\n"
     "       qor_sign sign PRIVATE PACKAGE      (writes PACKAGE.sig)\n"
     "       qor_sign verify PUBLIC PACKAGE     (reads PACKAGE.sig)\n"
-    "Keys are ECDSA P-256 in PEM; signatures cover the package's SHA-256.\n"
+    "       qor_sign sign-log PRIVATE LOG EDITION PACKAGE EXPIRES   (writes LOG.sig)\n"
+    "       qor_sign verify-log PUBLIC LOG EDITION PACKAGE          (reads LOG.sig)\n"
+    "Keys are ECDSA P-256 in PEM; signatures cover the package's SHA-256. A log signature covers\n"
+    "the log's bytes, the edition code (BIZACC), the package's SHA-256 and size and the expiry:\n"
+    "EXPIRES is a UTC time YYYY-MM-DDTHH:MM:SSZ or +N (N days from now).\n"
     "Exit codes: 0 done, 1 usage or file error, 2 bad key, 3 bad or non-matching signature.\n";
 
 int Fail(int code, const std::string& message) {
@@ -183,14 +195,138 @@ int Verify(const std::string& publicPath, const std::string& package) {
     return kOk;
 }
 
+bool ReadWhole(const std::string& path, std::string& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    bytes.assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// The package's SHA-256 and size, read in bounded pieces.
+bool HashPackage(const std::string& path, qor::Sha256Digest& digest, uint64_t& size) {
+    File f(std::fopen(path.c_str(), "rb"));
+    DigestContext context(EVP_MD_CTX_new());
+    if (!f || !context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) return false;
+    std::vector<unsigned char> buffer(1 << 16);
+    size = 0;
+    size_t got;
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), f.get())) > 0) {
+        if (EVP_DigestUpdate(context.get(), buffer.data(), got) != 1) return false;
+        size += got;
+    }
+    unsigned int length = 0;
+    return !std::ferror(f.get()) && EVP_DigestFinal_ex(context.get(), digest.data(), &length) == 1 && length == 32;
+}
+
+// r and s of an ECDSA P-256 signature over the SHA-256 of the bytes.
+bool SignBytes(EVP_PKEY* key, const std::string& bytes, qor::P256Signature& raw) {
+    DigestContext context(EVP_MD_CTX_new());
+    std::vector<unsigned char> der(EVP_PKEY_get_size(key));
+    size_t length = der.size();
+    if (!context || EVP_DigestSignInit(context.get(), nullptr, EVP_sha256(), nullptr, key) != 1 ||
+        EVP_DigestSign(context.get(), der.data(), &length, reinterpret_cast<const unsigned char*>(bytes.data()),
+                       bytes.size()) != 1)
+        return false;
+    const unsigned char* p = der.data();
+    EcdsaSig sig(d2i_ECDSA_SIG(nullptr, &p, static_cast<long>(length)));
+    return sig && BN_bn2binpad(ECDSA_SIG_get0_r(sig.get()), raw.data(), 32) == 32 &&
+           BN_bn2binpad(ECDSA_SIG_get0_s(sig.get()), raw.data() + 32, 32) == 32;
+}
+
+bool VerifyBytes(EVP_PKEY* key, const std::string& bytes, const qor::P256Signature& raw) {
+    EcdsaSig sig(ECDSA_SIG_new());
+    BIGNUM* r = BN_bin2bn(raw.data(), 32, nullptr);
+    BIGNUM* s = BN_bin2bn(raw.data() + 32, 32, nullptr);
+    if (!sig || !r || !s || ECDSA_SIG_set0(sig.get(), r, s) != 1) {
+        BN_free(r);
+        BN_free(s);
+        return false;
+    }
+    unsigned char* der = nullptr;
+    const int length = i2d_ECDSA_SIG(sig.get(), &der);
+    DigestContext context(EVP_MD_CTX_new());
+    const bool ok = length > 0 && context &&
+                    EVP_DigestVerifyInit(context.get(), nullptr, EVP_sha256(), nullptr, key) == 1 &&
+                    EVP_DigestVerify(context.get(), der, static_cast<size_t>(length),
+                                     reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) == 1;
+    OPENSSL_free(der);
+    return ok;
+}
+
+int SignLog(const std::string& privatePath, const std::string& log, const std::string& edition,
+            const std::string& package, const std::string& expires) {
+    qor::LogSignature fields;
+    fields.edition = edition;
+    if (!qor::IsSignableEdition(edition))
+        return Fail(kFileError, "the edition code must be 1 to 64 letters, digits, '-' or '.': \"" + edition + "\"");
+    if (expires.size() > 1 && expires[0] == '+' && expires.find_first_not_of("0123456789", 1) == std::string::npos &&
+        expires.size() < 7) {
+        fields.expires = static_cast<int64_t>(std::time(nullptr)) + std::stoll(expires.substr(1)) * 86400;
+    } else if (!qor::ParseUtcTime(expires, fields.expires)) {
+        return Fail(kFileError, "the expiry must be a UTC time YYYY-MM-DDTHH:MM:SSZ or +days: \"" + expires + "\"");
+    }
+    if (fields.expires <= static_cast<int64_t>(std::time(nullptr)))
+        return Fail(kFileError, "the expiry has passed already: " + qor::FormatUtcTime(fields.expires));
+    std::string bytes;
+    if (!ReadWhole(log, bytes)) return Fail(kFileError, "update log cannot be read: " + log);
+    if (bytes.size() > qor::kUpdateFileReadLimit)
+        return Fail(kFileError, "the update log is larger than the updater reads (" +
+                                    std::to_string(qor::kUpdateFileReadLimit) + " bytes): " + log);
+    if (!HashPackage(package, fields.packageSha256, fields.packageSize))
+        return Fail(kFileError, "package cannot be read: " + package);
+    int code = kOk;
+    Key key = ReadKey(privatePath, true, code);
+    if (!key) return code;
+    if (!SignBytes(key.get(), qor::LogSignedBytes(bytes, fields), fields.signature))
+        return Fail(kFileError, "the update log cannot be signed: " + log);
+    const std::string sigPath = qor::SignatureName(log);
+    std::ofstream out(sigPath, std::ios::binary | std::ios::trunc);
+    out << qor::FormatLogSignature(fields);
+    if (!out.flush()) {
+        out.close();
+        std::remove(sigPath.c_str());
+        return Fail(kFileError, "signature cannot be written: " + sigPath);
+    }
+    std::cout << "qor_sign: " << sigPath << " for " << edition << ", package " << fields.packageSize
+              << " bytes, expires " << qor::FormatUtcTime(fields.expires) << "\n";
+    return kOk;
+}
+
+int VerifyLog(const std::string& publicPath, const std::string& log, const std::string& edition,
+              const std::string& package) {
+    std::string bytes, sigText;
+    if (!ReadWhole(log, bytes)) return Fail(kFileError, "update log cannot be read: " + log);
+    const std::string sigPath = qor::SignatureName(log);
+    if (!ReadWhole(sigPath, sigText)) return Fail(kFileError, "signature file cannot be read: " + sigPath);
+    qor::Sha256Digest digest{};
+    uint64_t size = 0;
+    if (!HashPackage(package, digest, size)) return Fail(kFileError, "package cannot be read: " + package);
+    int code = kOk;
+    Key key = ReadKey(publicPath, false, code);
+    if (!key) return code;
+    qor::LogSignature fields;
+    if (!qor::ParseLogSignature(sigText, fields)) return Fail(kBadSignature, "malformed signature file: " + sigPath);
+    if (!VerifyBytes(key.get(), qor::LogSignedBytes(bytes, fields), fields.signature))
+        return Fail(kBadSignature, "signature does not match the update log: " + log);
+    if (fields.edition != edition) return Fail(kBadSignature, "the log is signed for edition " + fields.edition);
+    if (fields.packageSha256 != digest || fields.packageSize != size)
+        return Fail(kBadSignature, "the log is signed for another package than " + package);
+    if (fields.expires <= static_cast<int64_t>(std::time(nullptr)))
+        return Fail(kBadSignature, "the log's signature expired at " + qor::FormatUtcTime(fields.expires));
+    std::cout << "qor_sign: log signature good: " << log << ", expires " << qor::FormatUtcTime(fields.expires) << "\n";
+    return kOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "sign-log" && argc == 7) return SignLog(argv[2], argv[3], argv[4], argv[5], argv[6]);
+    if (command == "verify-log" && argc == 6) return VerifyLog(argv[2], argv[3], argv[4], argv[5]);
     if (argc != 4) {
         std::cerr << kUsage;
         return kFileError;
     }
-    const std::string command = argv[1];
     if (command == "keygen") return Keygen(argv[2], argv[3]);
     if (command == "sign") return Sign(argv[2], argv[3]);
     if (command == "verify") return Verify(argv[2], argv[3]);

@@ -2,6 +2,7 @@
 
 #include "core/signature_rules.h"
 #include "core/text.h"
+#include "updater/signed_log.h"
 #include "updater/update_log.h"
 
 namespace qor {
@@ -17,14 +18,16 @@ namespace {
 
 bool Required(const UpdaterState& s) { return !s.updateKeyPem.empty(); }
 
-// The package against its stored signature with the built-in key. A key that does not parse
-// refuses every package rather than letting any through.
+// The package against its stored signature with the built-in key, and against the size and
+// SHA-256 of the signed log. A key that does not parse refuses every package rather than
+// letting any through.
 bool Matches(UpdaterPlatform& p, const UpdaterState& s) {
     P256PublicKey key{};
     P256Signature signature{};
     std::string text;
     if (!p.verifier || !ParsePublicKeyPem(s.updateKeyPem, key) ||
-        !p.files.ReadText(PackageSignaturePath(s.appFolder), text) || !ParseSignatureText(text, signature))
+        !p.files.ReadTextAtMost(PackageSignaturePath(s.appFolder), kUpdateFileReadLimit, text) ||
+        !ParseSignatureText(text, signature) || !PackageMatchesSignedLog(p, s))
         return false;
     std::unique_ptr<ByteReader> package = p.files.OpenForReading(UpdatePackagePath(s.appFolder));
     return package && p.verifier->Verify(*package, key, signature);

@@ -1,5 +1,6 @@
 #include "updater/update_log.h"
 
+#include "core/log_signature.h"
 #include "core/text.h"
 #include "core/update_rules.h"
 
@@ -13,7 +14,7 @@ bool ReadUpdateLog(FileStore& files, const std::string& appFolder, std::string& 
                    std::string& notes, std::string& lastLine) {
     std::string text;
     const std::string path = UpdateLogPath(appFolder);
-    if (!files.FileExists(path) || !files.ReadText(path, text)) {
+    if (!files.FileExists(path) || !files.ReadTextAtMost(path, kUpdateFileReadLimit, text)) {
         version.clear();
         lastLine.clear();
         return false;

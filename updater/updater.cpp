@@ -7,6 +7,7 @@
 #include "common/settings/settings.h"
 #include "common/staged_update/staged_update.h"
 #include "updater/package_signature.h"
+#include "updater/signed_log.h"
 #include "updater/update_log.h"
 
 namespace qor {
@@ -67,16 +68,26 @@ void FillOnlineMode(UpdaterWindow& window, const UpdaterState& s) {
     window.ShowInstallButton(false);
 }
 
-bool FetchServerUpdateLog(UpdaterPlatform& p, const std::string& updateHost, UpdaterState& s) {
-    // The edition comes from the plain files' names: folders, hidden and system files do not count.
+namespace {
+
+// The edition comes from the plain files' names: folders, hidden and system files do not count.
+std::string FolderEdition(UpdaterPlatform& p, const UpdaterState& s) {
     std::vector<std::string> names;
     for (const FileStore::Entry& e : p.files.ListEntries(s.appFolder))
         if (!e.folder && !e.hidden && !e.system) names.push_back(e.name);
-    const std::string edition = EditionCodeFromNames(names);
-    const std::string logPath = UpdateLogPath(s.appFolder);
+    return EditionCodeFromNames(names);
+}
+
+}  // namespace
+
+bool FetchServerUpdateLog(UpdaterPlatform& p, const std::string& updateHost, UpdaterState& s) {
+    const std::string edition = FolderEdition(p, s);
+    const std::string logUrl = ServerUpdateLogUrl(updateHost, edition);
     std::string text;
-    if (!DownloadFile(p.http, p.files, p.window, ServerUpdateLogUrl(updateHost, edition), logPath, s.counters) ||
-        !p.files.ReadText(logPath, text)) {
+    // The log is read up to a size limit; a keyed updater takes it only with the vendor's
+    // signature for this edition (updater/signed_log.h).
+    if (!DownloadFile(p.http, p.files, p.window, logUrl, UpdateLogPath(s.appFolder), s.counters) ||
+        !ReadServerLog(p, s, edition, logUrl, text)) {
         s.newVersion.clear();
         s.notes.clear();
         s.packageUrl.clear();
@@ -111,10 +122,10 @@ UpdaterNext RunUpdater(UpdaterPlatform& p, const std::string& updateHost, Update
     }
 
     // A package that was downloaded completely and is newer than the launcher is offered first,
-    // whatever the argument.
+    // whatever the argument; a keyed updater offers it only while its log's signature holds.
     std::string lastLine;
     if (ReadUpdateLog(p.files, s.appFolder, s.newVersion, s.notes, lastLine) &&
-        p.files.FileExists(UpdatePackagePath(s.appFolder))) {
+        p.files.FileExists(UpdatePackagePath(s.appFolder)) && CheckStoredLog(p, s, FolderEdition(p, s))) {
         s.currentVersion = GetFileVersionText(p.files, p.system, LauncherPath(s));
         if (IsNewerVersion(s.newVersion, s.currentVersion)) {
             FillDownloadedMode(p.window, s);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/staged_update/staged_update.h"
+#include "core/log_signature.h"
 #include "platform/file_store.h"
 #include "platform/http_session.h"
 #include "platform/management.h"
@@ -86,6 +87,10 @@ struct UpdaterState {
     // The vendor's public key (PEM) that packages must be signed with; empty when the build has
     // none, and then no signature is ever asked for.
     std::string updateKeyPem;
+    // With a key: the signature of the log accepted last (its package's SHA-256 and size), set
+    // once logSigned is true.
+    LogSignature signedLog;
+    bool logSigned = false;
 };
 
 // What the program does after a sequence: keep the window open, or end at once.

@@ -34,6 +34,35 @@ bool Win32FileStore::ReadText(const std::string& path, std::string& text) {
     return true;
 }
 
+// The size is asked of the open handle first, so that a file that is too large is never read;
+// the reads then stop one byte past the limit, in case the file grows while it is read.
+bool Win32FileStore::ReadBytesAtMost(const std::string& path, uint64_t maxBytes, std::string& bytes) {
+    bytes.clear();
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    KernelHandle file(h);
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(h, &size) || size.QuadPart < 0 || static_cast<uint64_t>(size.QuadPart) > maxBytes) return false;
+    bytes.reserve(static_cast<size_t>(size.QuadPart));
+    char buffer[16384];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(h, buffer, sizeof buffer, &got, nullptr)) {
+            bytes.clear();
+            return false;
+        }
+        if (got == 0) return true;
+        if (got > maxBytes - bytes.size()) {
+            bytes.clear();
+            return false;
+        }
+        bytes.append(buffer, got);
+    }
+}
+
+std::string Win32FileStore::AnsiToText(const std::string& bytes) { return AnsiToUtf8(bytes); }
+
 bool Win32FileStore::WriteText(const std::string& path, const std::string& text, bool append) {
     return WriteBytes(path, Utf8ToAnsi(text), append);
 }

@@ -9,6 +9,8 @@ public:
     bool FileExists(const std::string& path) override;
     bool FolderExists(const std::string& path) override;
     bool ReadText(const std::string& path, std::string& text) override;
+    bool ReadBytesAtMost(const std::string& path, uint64_t maxBytes, std::string& bytes) override;
+    std::string AnsiToText(const std::string& bytes) override;
     bool WriteText(const std::string& path, const std::string& text, bool append) override;
     std::vector<std::string> ListFiles(const std::string& folder) override;
     bool RenameFile(const std::string& from, const std::string& to) override;

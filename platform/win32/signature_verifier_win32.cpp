@@ -105,4 +105,12 @@ bool Win32SignatureVerifier::Verify(ByteReader& data, const P256PublicKey& key, 
     return BCRYPT_SUCCESS(status);
 }
 
+bool Win32SignatureVerifier::Sha256(ByteReader& data, Sha256Digest& digest) {
+    Cng cng;
+    UCHAR bytes[32];
+    if (!cng.Load() || !HashAll(cng, data, bytes)) return false;
+    std::memcpy(digest.data(), bytes, sizeof bytes);
+    return true;
+}
+
 }  // namespace qor::win32

@@ -97,4 +97,15 @@ std::string Win32SystemQueries::EnvironmentValue(const std::string& name) {
     return Narrow(value);
 }
 
+// The system clock is UTC; FILETIME counts 100 ns from 1601-01-01.
+bool Win32SystemQueries::UtcNow(int64_t& seconds) {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const uint64_t ticks = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    const uint64_t kEpochTicks = 116444736000000000ULL;
+    if (ticks < kEpochTicks) return false;
+    seconds = static_cast<int64_t>((ticks - kEpochTicks) / 10000000ULL);
+    return true;
+}
+
 }  // namespace qor::win32

@@ -14,6 +14,7 @@ public:
     std::string EnvironmentValue(const std::string& name) override;
     std::string ProgramFilesFolder() override;
     std::string ComponentSystemFolder() override;
+    bool UtcNow(int64_t& seconds) override;
 };
 
 }  // namespace qor::win32

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/log_signature.h"
 #include "core/signature_rules.h"
 #include "core/update_rules.h"
 
@@ -91,6 +92,48 @@ TEST_F(ReleaseToolsTest, SignedPackageVerifiesAndEveryForgeryIsRefused) {
     fs::remove(dir / "QOR_6.02.rar.sig");
     EXPECT_EQ(Run(QOR_TEST_SIGN_TOOL, "verify " + Path("vendor.pub") + " " + package), 1);
     EXPECT_NE(Errors().find("signature file cannot be read"), std::string::npos);
+}
+
+// The log's signature file reads with the updater's parser and names the package as published;
+// the tool refuses what the updater would refuse.
+TEST_F(ReleaseToolsTest, SignedLogVerifiesAndNamesThePackage) {
+    ASSERT_EQ(Run(QOR_TEST_SIGN_TOOL, "keygen " + Path("vendor.key") + " " + Path("vendor.pub")), 0) << Errors();
+    const std::string package = Write("QOR_6.02.rar", std::string(70000, 'p'));
+    const std::string log = Write("QOR_BIZACC_UPDATE_LOG.txt", "6.02\r\nA\r\nhttp://h/QOR_6.02.rar");
+    ASSERT_EQ(Run(QOR_TEST_SIGN_TOOL, "sign-log " + Path("vendor.key") + " " + log + " BIZACC " + package +
+                                          " 2099-01-01T00:00:00Z"),
+              0)
+        << Errors();
+    LogSignature fields;
+    ASSERT_TRUE(ParseLogSignature(Read(log + ".sig"), fields));
+    EXPECT_EQ(fields.edition, "BIZACC");
+    EXPECT_EQ(fields.packageSize, 70000u);
+    // SHA-256 of 70000 'p', as sha256sum gives it.
+    EXPECT_EQ(HexText(fields.packageSha256.data(), 32), "e1ee3a8442604563cb8ed9d3e2e8ecab526dad25bba132b237a504e9ca731ef9");
+    EXPECT_EQ(FormatUtcTime(fields.expires), "2099-01-01T00:00:00Z");
+    EXPECT_EQ(Run(QOR_TEST_SIGN_TOOL, "verify-log " + Path("vendor.pub") + " " + log + " BIZACC " + package), 0)
+        << Errors();
+
+    const std::string good = Read(log + ".sig");
+    const std::pair<std::string, const char*> refused[] = {
+        {"verify-log " + Path("vendor.pub") + " " + log + " PROACC " + package, "signed for edition BIZACC"},
+        {"verify-log " + Path("vendor.pub") + " " + log + " BIZACC " + Write("old.rar", "old"), "another package"},
+        {"sign-log " + Path("vendor.key") + " " + log + " BIZACC " + package + " 2001-01-01T00:00:00Z", "has passed"},
+        {"sign-log " + Path("vendor.key") + " " + log + " 'BIZ ACC' " + package + " +30", "edition code"},
+        {"sign-log " + Path("vendor.key") + " " + log + " BIZACC " + package + " tomorrow", "expiry"},
+        {"sign-log " + Path("vendor.key") + " " + Write("big.txt", std::string(300000, 'x')) + " BIZACC " + package +
+             " +30",
+         "larger than the updater reads"},
+    };
+    for (const auto& [arguments, message] : refused) {
+        EXPECT_NE(Run(QOR_TEST_SIGN_TOOL, arguments), 0) << arguments;
+        EXPECT_NE(Errors().find(message), std::string::npos) << arguments << ": " << Errors();
+    }
+    // The log changed by one byte after signing.
+    Write("QOR_BIZACC_UPDATE_LOG.txt", "9.02\r\nA\r\nhttp://h/QOR_6.02.rar");
+    EXPECT_EQ(Run(QOR_TEST_SIGN_TOOL, "verify-log " + Path("vendor.pub") + " " + log + " BIZACC " + package), 3);
+    EXPECT_NE(Errors().find("does not match the update log"), std::string::npos) << Errors();
+    EXPECT_EQ(Read(log + ".sig"), good);
 }
 
 std::string FromGbk(const std::string& bytes) {

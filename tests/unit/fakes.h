@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -62,6 +63,15 @@ public:
         text = it->second;
         return true;
     }
+    bool ReadBytesAtMost(const std::string& path, uint64_t maxBytes, std::string& bytes) override {
+        bytes.clear();
+        auto it = files.find(path);
+        if (it == files.end() || unreadable.count(path) || it->second.size() > maxBytes) return false;
+        bytes = it->second;
+        return true;
+    }
+    // Text is stored as it is read: the code page is the identity here.
+    std::string AnsiToText(const std::string& bytes) override { return bytes; }
     bool WriteText(const std::string& path, const std::string& text, bool append) override {
         if (unwritable.count(path) || folders.count(Bare(path)) || !folders.count(Parent(path)))
             return false;
@@ -313,6 +323,13 @@ public:
     }
     bool DriveExists(const std::string& drive) override { return drives.count(drive) != 0; }
     std::vector<std::string> OwnedFolders() override { return ownedFolders; }
+    // The machine's UTC clock in seconds; unset, the clock cannot be read.
+    std::optional<int64_t> utcNow;
+    bool UtcNow(int64_t& seconds) override {
+        if (!utcNow) return false;
+        seconds = *utcNow;
+        return true;
+    }
     std::map<std::string, std::string> environment;
     std::string EnvironmentValue(const std::string& name) override {
         auto it = environment.find(name);

@@ -233,18 +233,42 @@ public:
     void PumpMessages() override { ++pumps; }
 };
 
-// Takes a signature as good when its first byte is 0x5a and the data read whole is `signedData`.
+// Takes a signature as good when its first byte is 0x5a and the data read whole is `signedData`
+// or one of `alsoSigned`. Its "SHA-256" is FakeDigest of the data: enough to tell packages apart.
 class FakeVerifier : public SignatureVerifier {
 public:
     std::string signedData = "PACKAGE";
+    std::vector<std::string> alsoSigned;
     std::vector<std::string> checked;  // the data of every call
+    std::vector<std::string> hashed;   // the data of every hash
+
+    // The data's first 31 bytes and its length, zero-padded.
+    static Sha256Digest FakeDigest(const std::string& data) {
+        Sha256Digest d{};
+        for (size_t i = 0; i < data.size() && i < 31; ++i) d[i] = static_cast<uint8_t>(data[i]);
+        d[31] = static_cast<uint8_t>(data.size());
+        return d;
+    }
     bool Verify(ByteReader& data, const P256PublicKey&, const P256Signature& signature) override {
+        const std::string all = ReadAll(data);
+        checked.push_back(all);
+        return signature[0] == 0x5a &&
+               (all == signedData || std::find(alsoSigned.begin(), alsoSigned.end(), all) != alsoSigned.end());
+    }
+    bool Sha256(ByteReader& data, Sha256Digest& digest) override {
+        const std::string all = ReadAll(data);
+        hashed.push_back(all);
+        digest = FakeDigest(all);
+        return true;
+    }
+
+private:
+    static std::string ReadAll(ByteReader& data) {
         std::string all;
         char buffer[3];
         size_t got = 0;
         while (data.Read(buffer, sizeof buffer, got) && got > 0) all.append(buffer, got);
-        checked.push_back(all);
-        return signature[0] == 0x5a && all == signedData;
+        return all;
     }
 };
 

@@ -1,11 +1,13 @@
 // The updater's start-up decision and its buttons, against scripted fakes.
 #include <gtest/gtest.h>
 
+#include "core/log_signature.h"
 #include "core/text.h"
 #include "core/update_rules.h"
 #include "tests/unit/fakes.h"
 #include "tests/unit/update_fakes.h"
 #include "updater/package_signature.h"
+#include "updater/signed_log.h"
 #include "updater/update_log.h"
 #include "updater/updater.h"
 
@@ -421,29 +423,74 @@ protected:
             "LrZUChzXyVaMk7AzvhOxaXmwElIMyZdghEruAcppVgRFXKNfLE5JxgmqcQ==\n"
             "-----END PUBLIC KEY-----\n";
         p.verifier = &verifier;
+        system.utcNow = kNow;
         http.Serve("/pkg/QOR_UPDATE.rar.sig", kGood);
+        http.Serve("/QOR_BIZACC_UPDATE_LOG.txt.sig", SignLog(kServerLog));
     }
+    // The signature file of a log as the vendor's tool writes it, for this package, edition and
+    // expiry; the fake verifier takes it as the vendor's.
+    std::string SignLog(const std::string& log, const std::string& package = "PACKAGE",
+                        const std::string& edition = "BIZACC", int64_t expires = kNow + 3600,
+                        uint64_t size = 7) {
+        LogSignature sig;
+        sig.edition = edition;
+        sig.packageSha256 = FakeVerifier::FakeDigest(package);
+        sig.packageSize = size;
+        sig.expires = expires;
+        sig.signature[0] = 0x5a;
+        verifier.alsoSigned.push_back(LogSignedBytes(log, sig));
+        return FormatLogSignature(sig);
+    }
+    // A waiting package whose log carries the vendor's signature.
+    void SignedWaitingPackage(const std::string& version, int64_t expires = kNow + 3600) {
+        WaitingPackage(version);
+        files.AddFile(kLogSig, SignLog(version + "\r\nnotes\r\nhttp://127.0.0.1/pkg/QOR_UPDATE.rar", "PACKAGE",
+                                       "BIZACC", expires));
+    }
+    // Every fake as new, then set up again.
+    void Fresh() {
+        files = FakeFileStore();
+        http = FakeHttp();
+        shell = FakeUpdaterShell();
+        window = FakeWindow();
+        runner = FakeRunner();
+        system = FakeSystem();
+        verifier = FakeVerifier();
+        s = UpdaterState();
+        SetUp();
+    }
+    static constexpr int64_t kNow = 1750000000;
     const std::string kSig = kPackage + ".sig";
+    const std::string kLogSig = kLog + ".sig";
+    const std::string kSeen = kApp + "\\QOR_UPDATE.seen";
     const std::string kGood = "5a" + std::string(126, '0') + "\r\n";
     FakeVerifier verifier;
 };
 
 TEST_F(SignedUpdates, BackgroundDownloadMarksTheLogOnlyForAMatchingSignature) {
     EXPECT_EQ(Run("/d"), UpdaterNext::EndProgram);
-    EXPECT_EQ(http.paths, (std::vector<std::string>{"/QOR_BIZACC_UPDATE_LOG.txt", "/pkg/QOR_UPDATE.rar",
-                                                    "/pkg/QOR_UPDATE.rar.sig"}));
+    EXPECT_EQ(http.paths, (std::vector<std::string>{"/QOR_BIZACC_UPDATE_LOG.txt", "/QOR_BIZACC_UPDATE_LOG.txt.sig",
+                                                    "/pkg/QOR_UPDATE.rar", "/pkg/QOR_UPDATE.rar.sig"}));
     EXPECT_EQ(files.files[kSig], kGood);
-    EXPECT_EQ(verifier.checked, (std::vector<std::string>{"PACKAGE"}));
+    EXPECT_EQ(verifier.checked, (std::vector<std::string>{verifier.alsoSigned.back(), "PACKAGE"}));
+    EXPECT_EQ(verifier.hashed, (std::vector<std::string>{"PACKAGE"}));
     EXPECT_TRUE(EndsWith(files.files[kLog], "  ! DOWNLOAD COMPLETE"));
+    EXPECT_EQ(files.files[kSeen], "QOR_UPDATE newest log 1\r\n6.02\r\n");
 
-    // Missing, malformed or not matching, or a key that does not parse: package and signature
-    // deleted, the log not marked, nothing shown.
+    // Missing, malformed or not matching, or a key that does not parse; a package that is not
+    // the one the signed log names (an older one with a valid signature of its own, or one of
+    // another size): package and signature deleted, the log not marked, nothing shown.
     const std::function<void()> faults[] = {
         [&] { http.responses.erase("/pkg/QOR_UPDATE.rar.sig"); },
         [&] { http.Serve("/pkg/QOR_UPDATE.rar.sig", "5a00"); },
         [&] { http.Serve("/pkg/QOR_UPDATE.rar.sig", "00" + std::string(126, '0')); },
         [&] { http.Serve("/pkg/QOR_UPDATE.rar", "PACKAGE changed"); },
         [&] { s.updateKeyPem = "-----BEGIN PUBLIC KEY-----\nAAAA\n-----END PUBLIC KEY-----\n"; },
+        [&] {
+            http.Serve("/pkg/QOR_UPDATE.rar", "OLD PACKAGE");
+            verifier.signedData = "OLD PACKAGE";
+        },
+        [&] { http.Serve("/QOR_BIZACC_UPDATE_LOG.txt.sig", SignLog(kServerLog, "PACKAGE", "BIZACC", kNow + 3600, 8)); },
     };
     for (size_t i = 0; i < std::size(faults); ++i) {
         SetUp();
@@ -472,7 +519,7 @@ TEST_F(SignedUpdates, OnlineUpgradeRefusesAForgedPackageWithAMessage) {
 
 TEST_F(SignedUpdates, InstallationChecksAgainBeforeExtracting) {
     files.AddFile(kApp + "\\SYS\\setinf.txt", "ZTCOMMAND = D:\\Books\\a.qorb\r\n");
-    WaitingPackage("6.02");
+    SignedWaitingPackage("6.02");
     files.AddFile(kSig, kGood);
     ASSERT_EQ(Run("/s"), UpdaterNext::KeepWindow);
     EXPECT_EQ(InstallPackage(p, s), UpdaterNext::EndProgram);
@@ -483,7 +530,7 @@ TEST_F(SignedUpdates, InstallationChecksAgainBeforeExtracting) {
     SetUp();
     runner.started.clear();
     files.AddFile(kApp + "\\SYS\\setinf.txt", "ZTCOMMAND = D:\\Books\\a.qorb\r\n");
-    WaitingPackage("6.02");
+    SignedWaitingPackage("6.02");
     files.AddFile(kPackage, "PACKAGE changed");
     files.AddFile(kSig, kGood);
     ASSERT_EQ(Run("/s"), UpdaterNext::KeepWindow);
@@ -494,10 +541,101 @@ TEST_F(SignedUpdates, InstallationChecksAgainBeforeExtracting) {
     EXPECT_EQ(files.files[kLauncher], "launcher");
 }
 
+// A log that is unsigned, badly signed, changed after signing, expired (or read while the clock
+// cannot be), another edition's, older than the newest accepted before, or too large to read:
+// nothing is offered or fetched beyond it, the refusal looks like a server that cannot be
+// reached, and the log goes with its signature file.
+TEST_F(SignedUpdates, RefusedLogsOfferNothing) {
+    const std::string logSig = "/QOR_BIZACC_UPDATE_LOG.txt.sig";
+    const std::string big = "6.02\r\n" + std::string(kUpdateFileReadLimit, 'n') + "\r\nhttp://127.0.0.1/pkg/QOR_UPDATE.rar";
+    const std::pair<const char*, std::function<void()>> rows[] = {
+        {"unsigned", [&] { http.responses.erase(logSig); }},
+        {"not the vendor's", [&] { http.Serve(logSig, "x" + SignLog(kServerLog).substr(1)); }},
+        {"forged version", [&] { http.Serve("/QOR_BIZACC_UPDATE_LOG.txt", "99.99" + kServerLog.substr(4)); }},
+        {"signature malformed", [&] { http.Serve(logSig, SignLog(kServerLog) + "extra\r\n"); }},
+        {"expired", [&] { http.Serve(logSig, SignLog(kServerLog, "PACKAGE", "BIZACC", kNow)); }},
+        {"clock unreadable", [&] { system.utcNow.reset(); }},
+        {"other edition", [&] { http.Serve(logSig, SignLog(kServerLog, "PACKAGE", "PROACC")); }},
+        {"older than seen", [&] { files.AddFile(kSeen, FormatNewestLogRecord("6.03")); }},
+        {"too large", [&] {
+             http.Serve("/QOR_BIZACC_UPDATE_LOG.txt", big);
+             http.Serve(logSig, SignLog(big));
+         }},
+    };
+    for (const auto& [name, fault] : rows) {
+        for (const char* argument : {"", "/d"}) {
+            Fresh();
+            fault();
+            const std::string seen = files.FileExists(kSeen) ? files.files[kSeen] : "";
+            EXPECT_EQ(Run(argument), UpdaterNext::EndProgram) << name << argument;
+            EXPECT_FALSE(window.shown) << name;
+            EXPECT_EQ(shell.messages, *argument ? std::vector<std::string>{} : std::vector<std::string>{"E:无法连接到服务器！"})
+                << name << argument;
+            EXPECT_EQ(std::count(http.paths.begin(), http.paths.end(), "/pkg/QOR_UPDATE.rar"), 0) << name << argument;
+            EXPECT_FALSE(files.FileExists(kLog)) << name << argument;
+            EXPECT_FALSE(files.FileExists(kLogSig)) << name << argument;
+            EXPECT_EQ(files.FileExists(kSeen) ? files.files[kSeen] : "", seen) << name << argument;
+            EXPECT_EQ(files.files[kLauncher], "launcher") << name << argument;
+            EXPECT_TRUE(runner.started.empty()) << name << argument;
+        }
+    }
+}
+
+// The newest accepted version only rises: the same log again is taken, an older one is not
+// recorded over a newer record.
+TEST_F(SignedUpdates, NewestAcceptedLogOnlyRises) {
+    files.AddFile(kSeen, FormatNewestLogRecord("6.02"));
+    EXPECT_EQ(Run(""), UpdaterNext::KeepWindow);
+    EXPECT_EQ(files.files[kSeen], FormatNewestLogRecord("6.02"));
+    const std::string log603 = "6.03\r\nA\r\nhttp://127.0.0.1/pkg/QOR_UPDATE.rar";
+    http.Serve("/QOR_BIZACC_UPDATE_LOG.txt", log603);
+    http.Serve("/QOR_BIZACC_UPDATE_LOG.txt.sig", SignLog(log603));
+    EXPECT_EQ(Run(""), UpdaterNext::KeepWindow);
+    EXPECT_EQ(files.files[kSeen], FormatNewestLogRecord("6.03"));
+    EXPECT_EQ(s.newVersion, "6.03");
+}
+
+// A waiting package is offered only while its marked log still holds against the stored
+// signature; the expiry no longer matters once the package is here.
+TEST_F(SignedUpdates, WaitingPackageNeedsItsSignedLog) {
+    SignedWaitingPackage("6.02", kNow - 10);
+    files.AddFile(kSig, kGood);
+    ASSERT_EQ(Run("/s"), UpdaterNext::KeepWindow);
+    EXPECT_EQ(window.headline, "检测到已下载完成的新版本:6.02 [当前版本:6.01.06]");
+
+    const std::pair<const char*, std::function<void()>> rows[] = {
+        {"no signature", [&] { files.files.erase(kLogSig); }},
+        {"version edited", [&] { files.files[kLog] = "6.09" + files.files[kLog].substr(4); }},
+        {"older than seen", [&] { files.AddFile(kSeen, FormatNewestLogRecord("6.03")); }},
+        {"other edition",
+         [&] { files.files[kLogSig] = SignLog("6.02\r\nnotes\r\nhttp://127.0.0.1/pkg/QOR_UPDATE.rar", "PACKAGE", "PROACC"); }},
+    };
+    for (const auto& [name, fault] : rows) {
+        Fresh();
+        SignedWaitingPackage("6.02");
+        files.AddFile(kSig, kGood);
+        fault();
+        EXPECT_EQ(Run("/s"), UpdaterNext::EndProgram) << name;
+        EXPECT_FALSE(window.shown) << name;
+        EXPECT_EQ(runner.Commands(), (std::vector<std::string>{"\"C:\\QOR\\QOR.exe\" /0"})) << name;
+        EXPECT_EQ(files.files[kLauncher], "launcher") << name;
+    }
+}
+
 TEST_F(Updater, BuildWithoutKeyNeverAsksForASignature) {
     EXPECT_EQ(Run("/d"), UpdaterNext::EndProgram);
     EXPECT_EQ(http.paths, (std::vector<std::string>{"/QOR_BIZACC_UPDATE_LOG.txt", "/pkg/QOR_UPDATE.rar"}));
     EXPECT_TRUE(EndsWith(files.files[kLog], "  ! DOWNLOAD COMPLETE"));
+    EXPECT_FALSE(files.FileExists(kApp + "\\QOR_UPDATE.seen"));
+}
+
+// Without a key too, a log above the read limit is never read: the server cannot be checked.
+TEST_F(Updater, LogAboveTheReadLimitIsNotRead) {
+    http.Serve("/QOR_BIZACC_UPDATE_LOG.txt", "6.02\r\n" + std::string(kUpdateFileReadLimit, 'n') + "\r\nhttp://h/p");
+    EXPECT_EQ(Run(""), UpdaterNext::EndProgram);
+    EXPECT_EQ(shell.messages, (std::vector<std::string>{"E:无法连接到服务器！"}));
+    http.Serve("/QOR_BIZACC_UPDATE_LOG.txt", "6.02\r\n" + std::string(kUpdateFileReadLimit - 20, 'n') + "\r\nhttp://h/p");
+    EXPECT_EQ(Run(""), UpdaterNext::KeepWindow);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 
+#include "core/log_signature.h"
 #include "core/update_rules.h"
 
 namespace qor {
@@ -15,7 +16,7 @@ constexpr size_t kStoreRunSize = 64 * 1024;
 bool ResumableTransfer(FileStore& files, const std::string& url, const std::string& temporary,
                        const std::string& recordPath, ResumeRecord& record, int32_t& offset) {
     std::string text;
-    if (!files.FileExists(recordPath) || !files.ReadText(recordPath, text)) return false;
+    if (!files.FileExists(recordPath) || !files.ReadTextAtMost(recordPath, kUpdateFileReadLimit, text)) return false;
     if (!ParseResumeRecord(text, record) || record.url != url || !files.FileExists(temporary)) return false;
     const uint64_t size = files.FileSize(temporary);
     if (size == 0 || size >= static_cast<uint64_t>(record.total)) return false;

@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ctime>
 #include <map>
 
+#include "core/log_signature.h"
 #include "core/text.h"
 #include "e2e/e2e_support.h"
 #include "platform/win32/scoped.h"
@@ -708,6 +710,35 @@ const char kOtherKey[] =
     "1c9ae2aa3eae3a91093ada86e6f4bd756a1aefd835f579cc5f2733e48b3a7c81";
 const char kRefused[] = "升级包【QOR_UPDATE.rar】未通过数字签名校验，已被删除！\r\n请稍后重新升级。";
 
+// SHA-256 of bytes, with CNG.
+Sha256Digest Sha256Of(const std::string& data) {
+    Sha256Digest digest{};
+    BCRYPT_ALG_HANDLE sha = nullptr;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    const bool ok = BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&sha, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) &&
+                    BCRYPT_SUCCESS(BCryptCreateHash(sha, &hash, nullptr, 0, nullptr, 0, 0)) &&
+                    BCRYPT_SUCCESS(BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(data.data())),
+                                                  static_cast<ULONG>(data.size()), 0)) &&
+                    BCRYPT_SUCCESS(BCryptFinishHash(hash, digest.data(), 32, 0));
+    if (!ok) digest = Sha256Digest{};
+    if (hash) BCryptDestroyHash(hash);
+    if (sha) BCryptCloseAlgorithmProvider(sha, 0);
+    return digest;
+}
+
+// The signature file of an update log as qor_sign sign-log writes it, for the package's bytes,
+// the edition and an expiry this many seconds from now (negative: in the past).
+std::string SignLogAsVendor(const std::string& log, const std::string& package, const std::string& edition,
+                            int64_t expiresIn, const char* key = kVendorKey) {
+    LogSignature fields;
+    fields.edition = edition;
+    fields.packageSha256 = Sha256Of(package);
+    fields.packageSize = package.size();
+    fields.expires = static_cast<int64_t>(time(nullptr)) + expiresIn;
+    if (!ParseSignatureText(SignAsVendor(LogSignedBytes(log, fields), key), fields.signature)) return "(CNG could not sign)";
+    return FormatLogSignature(fields);
+}
+
 // The same cycle with an updater that carries the vendor's key.
 class SignedUpdateCycle : public UpdateCycle {
 protected:
@@ -716,13 +747,23 @@ protected:
         WriteBytes(app_ + "\\QOR_UPDATE.exe", ReadBytes(WinePath(QOR_TEST_SIGNED_UPDATER_EXE)));
     }
     std::string Package() { return Archive({{false, "QOR.exe", WithVersion602(launcherBytes_) + "SIGNED-LAUNCHER"}}); }
+    // The log's bytes as the server publishes them.
+    std::string LogBytes(const std::string& version, const std::string& notes = "1. 修正了凭证打印") {
+        return win32::Utf8ToAnsi(version + "\r\n" + notes + "\r\n" + PackageUrl());
+    }
+    // The log and its signature for this package, valid for a day.
+    void ServeSignedLog(const std::string& version, const std::string& package) {
+        const std::string log = LogBytes(version);
+        server_.Serve("/QOR_BIZACC_UPDATE_LOG.txt", log);
+        server_.Serve("/QOR_BIZACC_UPDATE_LOG.txt.sig", SignLogAsVendor(log, package, "BIZACC", 86400));
+    }
 };
 
 TEST_F(SignedUpdateCycle, SignedPackageIsVerifiedMarkedAndInstalled) {
     const std::string package = Package();
     const std::string signature = SignAsVendor(package, kVendorKey);
     ASSERT_EQ(signature.size(), 130u) << "CNG could not sign";
-    ServeLog("6.02");
+    ServeSignedLog("6.02", package);
     server_.Serve(PackagePath(), package);
     server_.Serve(PackagePath() + ".sig", signature);
 
@@ -731,6 +772,8 @@ TEST_F(SignedUpdateCycle, SignedPackageIsVerifiedMarkedAndInstalled) {
     EXPECT_EQ(ReadBytes(app_ + "\\QOR_UPDATE.rar.sig"), signature);
     EXPECT_TRUE(EndsWith(ReadBytes(app_ + "\\QOR_UPDATE.LOG"), "  ! DOWNLOAD COMPLETE"));
     EXPECT_NE(server_.Requests().find("GET " + PackagePath() + ".sig HTTP/1.1"), std::string::npos);
+    EXPECT_NE(server_.Requests().find("GET /QOR_BIZACC_UPDATE_LOG.txt.sig HTTP/1.1"), std::string::npos);
+    EXPECT_EQ(ReadBytes(app_ + "\\QOR_UPDATE.seen"), "QOR_UPDATE newest log 1\r\n6.02\r\n");
 
     QOR_SKIP_WHERE_EDIT_CONTROLS_CRASH();
     Start("QOR_UPDATE.exe", "/s");
@@ -756,7 +799,7 @@ TEST_F(SignedUpdateCycle, ForgedMissingOrForeignSignaturesAreRefused) {
         {"no signature", package, ""},
         {"another key", package, SignAsVendor(package, kOtherKey)},
     };
-    ServeLog("6.02");
+    ServeSignedLog("6.02", package);
     for (const Case& c : cases) {
         server_.Serve(PackagePath(), c.package);
         if (c.signature.empty()) server_.Serve(PackagePath() + ".sig", "", "404");
@@ -784,6 +827,8 @@ TEST_F(SignedUpdateCycle, ForgedMissingOrForeignSignaturesAreRefused) {
     // A package changed after it was marked complete is refused before extraction, and "/s"
     // gives the launcher back its start.
     WriteBytes(app_ + "\\QOR_UPDATE.LOG", std::string("6.02\r\nA\r\n") + PackageUrl() + "  ! DOWNLOAD COMPLETE");
+    WriteBytes(app_ + "\\QOR_UPDATE.LOG.sig",
+               SignLogAsVendor(std::string("6.02\r\nA\r\n") + PackageUrl(), package, "BIZACC", 86400));
     WriteBytes(app_ + "\\QOR_UPDATE.rar", changed);
     WriteBytes(app_ + "\\QOR_UPDATE.rar.sig", good);
     DeleteFileW(Wide(app_ + "\\started.txt").c_str());
@@ -800,6 +845,58 @@ TEST_F(SignedUpdateCycle, ForgedMissingOrForeignSignaturesAreRefused) {
     const auto started = StartedLines();
     ASSERT_FALSE(started.empty());
     EXPECT_EQ(started.back(), "\"" + app_ + "\\QOR.exe\" /0");
+}
+
+// What the network can forge or replay is refused: a log "99.99" whose URL names an old package
+// that carries a valid signature of its own, a vendor's log that has expired, another
+// edition's log, one far above the size the updater reads, and an unsigned one. Nothing is
+// downloaded or installed, and the installed program stays as it was.
+TEST_F(SignedUpdateCycle, ForgedExpiredForeignAndOversizedLogsAreRefused) {
+    const std::string oldPackage = Archive({{false, "QOR.exe", launcherBytes_ + "OLD-BUT-SIGNED"}});
+    const std::string good602 = SignLogAsVendor(LogBytes("6.02"), oldPackage, "BIZACC", 86400);
+    const std::string big = LogBytes("6.02", std::string(600 * 1024, 'n'));
+    struct Row {
+        const char* name;
+        std::string log, signature;
+    } rows[] = {
+        {"forged 99.99 over an old signed package", LogBytes("99.99"), good602},
+        {"expired", LogBytes("6.02"), SignLogAsVendor(LogBytes("6.02"), oldPackage, "BIZACC", -60)},
+        {"another edition's", LogBytes("6.02"), SignLogAsVendor(LogBytes("6.02"), oldPackage, "PROACC", 86400)},
+        {"far above the read limit", big, SignLogAsVendor(big, oldPackage, "BIZACC", 86400)},
+        {"unsigned", LogBytes("6.02"), ""},
+    };
+    server_.Serve(PackagePath(), oldPackage);
+    server_.Serve(PackagePath() + ".sig", SignAsVendor(oldPackage, kVendorKey));
+    const std::string packageRequest = "GET " + PackagePath() + " HTTP/1.1";
+    for (const Row& row : rows) {
+        server_.Serve("/QOR_BIZACC_UPDATE_LOG.txt", row.log);
+        if (row.signature.empty()) server_.Serve("/QOR_BIZACC_UPDATE_LOG.txt.sig", "", "404");
+        else server_.Serve("/QOR_BIZACC_UPDATE_LOG.txt.sig", row.signature);
+        server_.ClearRequests();
+
+        ASSERT_TRUE(Ended(Start("QOR_UPDATE.exe", "/d"), 60000)) << row.name;
+        EXPECT_EQ(server_.Requests().find(packageRequest), std::string::npos) << row.name;
+        EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.rar")) << row.name;
+        EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.LOG")) << row.name;
+        EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.seen")) << row.name;
+        EXPECT_TRUE(ReadBytes(app_ + "\\QOR.exe") == launcherBytes_) << row.name;
+        EXPECT_FALSE(IsFolder(app_ + "\\QOR_UPDATE.new")) << row.name;
+
+        // Started by hand: the server counts as not reachable, nothing is offered.
+        HANDLE updater = Start("QOR_UPDATE.exe", "");
+        EXPECT_EQ(Answer("错误", IDOK), "无法连接到服务器！") << row.name;
+        EXPECT_TRUE(Ended(updater, 20000)) << row.name;
+        EXPECT_TRUE(ReadBytes(app_ + "\\QOR.exe") == launcherBytes_) << row.name;
+    }
+    EXPECT_EQ(ReadBytes(app_ + "\\started.txt"), "");
+
+    // A vendor's log, valid in every other way, older than the newest one accepted before.
+    WriteBytes(app_ + "\\QOR_UPDATE.seen", "QOR_UPDATE newest log 1\r\n6.03\r\n");
+    ServeSignedLog("6.02", oldPackage);
+    server_.ClearRequests();
+    ASSERT_TRUE(Ended(Start("QOR_UPDATE.exe", "/d"), 60000));
+    EXPECT_EQ(server_.Requests().find(packageRequest), std::string::npos);
+    EXPECT_FALSE(IsFile(app_ + "\\QOR_UPDATE.LOG"));
 }
 
 }  // namespace
