@@ -13,6 +13,8 @@ public:
     std::vector<std::string> OwnedFolders() override;
     std::string EnvironmentValue(const std::string& name) override;
     std::string ProgramFilesFolder() override;
+    std::string TempFolder() override;
+    std::string CanonicalPath(const std::string& path) override;
 };
 
 }  // namespace qor::win32
