@@ -513,6 +513,49 @@ TEST_F(UninstallTest, WholeFolderRemovesEverythingVisibleButTheRecordAndTheUnins
     EXPECT_FALSE(files.files.count(I + "uninstall.inf"));  // removed after the loop
 }
 
+// The copy kept in the protected folder, as the entry starts it: it uninstalls the install
+// folder its record names and removes what the protected folder keeps.
+TEST_F(SequenceTest, TheKeptCopyUninstallsTheFolderItsRecordNames) {
+    system.programFilesFolder = "C:\\Program Files (x86)";
+    files.AddFolder(system.programFilesFolder);
+    const std::string P = "C:\\Program Files (x86)\\QOR中小企业财务软件\\";
+    ASSERT_EQ(Install(), InstallOutcome::Installed);
+    files.AddFile(I + "用户账套.qorb", "user");
+    platform.programFolder = P.substr(0, P.size() - 1);
+    platform.programBaseName = "QOR_SETUP";
+    ASSERT_EQ(installer::MaintenanceInstallPath(platform), I);
+    // A repair from there repairs the install folder, the payload read from the kept copy.
+    runner.started.clear();
+    ASSERT_EQ(Install(installer::MaintenanceInstallPath(platform)), InstallOutcome::Installed);
+    EXPECT_EQ(files.files[P + "QOR_SETUP.exe"], files.files["E:\\Downloads\\setup.exe"]);
+
+    runner.started.clear();
+    EXPECT_EQ(installer::RunSilentUninstall(platform, installer::MaintenanceInstallPath(platform)), 0);
+    for (const char* name : {"a.txt", "SYS\\b.txt", "uninstall.inf", "QOR_SETUP.exe"})
+        EXPECT_FALSE(files.files.count(I + name)) << name;
+    EXPECT_EQ(files.files[I + "用户账套.qorb"], "user");
+    for (const char* name : {"uninstall.inf", "QOR_FILES.sha256"}) EXPECT_FALSE(files.files.count(P + name)) << name;
+    EXPECT_TRUE(files.files.count(P + "QOR_SETUP.exe"));  // running: it goes after the end
+    const std::vector<std::string> commands = runner.Commands();
+    ASSERT_EQ(commands.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(commands.begin() + 2, commands.end()),
+              (std::vector<std::string>{"cmd /c timeout /t 3 & del \"" + P + "QOR_SETUP.exe\"",
+                                        "cmd /c timeout /t 4 & rd \"D:\\X\\\"",
+                                        "cmd /c timeout /t 4 & rd \"" + P + "\""}));
+    // Without a record beside it, the kept copy maintains its own folder (and finds no record).
+    EXPECT_EQ(installer::MaintenanceInstallPath(platform), P);
+
+    // The copy in the install folder uninstalls as before, and the protected folder's copy for
+    // that folder goes with it.
+    platform.programFolder = "E:\\Downloads";
+    platform.programBaseName = "setup";
+    ASSERT_EQ(Install(), InstallOutcome::Installed);
+    runner.started.clear();
+    EXPECT_EQ(installer::RunSilentUninstall(platform, I), 0);
+    EXPECT_FALSE(files.FolderExists(P));
+    EXPECT_EQ(runner.Commands().back(), "cmd /c timeout /t 4 & rd \"D:\\X\\\"");
+}
+
 TEST_F(UninstallTest, WholeFolderRemovalIsRefusedForRootsAndOwnedFolders) {
     // As a 32-bit program on 64-bit Windows sees the machine: the program-files folders it is
     // told about are the 32-bit ones; the environment names the rest.
