@@ -51,9 +51,13 @@ void ListTree(FileStore& files, const std::function<void()>& pump, std::string f
     for (const std::string& sub : subfolders) ListTree(files, pump, sub, pattern, list);
 }
 
-std::string BuildUninstallRecord(const std::string& scratchListing, const std::string& scratchName,
+std::string BuildUninstallRecord(const std::string& scratchListing, const std::string& scratchRoot,
                                  const std::string& installPath) {
-    std::string list = ReplaceAll(scratchListing, scratchName + "\\", "");
+    std::string list;
+    for (const std::string& line : Split(scratchListing, "\r\n")) {
+        if (line.empty()) continue;
+        list += (StartsWith(line, scratchRoot) ? installPath + line.substr(scratchRoot.size()) : line) + "\r\n";
+    }
     list += installPath + kArchiveName;
     for (const char* name : {"QOR_UPDATE.LOG", "QOR_UPDATE.rar", "QOR_UPDATE.exe", "SYS\\pcinf.txt",
                              "SYS\\usrinf.txt", "SYS\\setinf.txt"})
@@ -61,26 +65,39 @@ std::string BuildUninstallRecord(const std::string& scratchListing, const std::s
     return list + "\r\n";
 }
 
-std::string ExtractorCommand(const std::string& installPath, const std::string& destination) {
-    return "\"" + installPath + "\\" + kExtractorName + "\" x -o+ \"" + installPath + "\\" + kArchiveName +
+std::string RecordedInstallFolder(const std::string& record) {
+    const std::string first = record.substr(0, record.find("\r\n"));
+    const bool drive = first.size() >= 3 && ((first[0] >= 'A' && first[0] <= 'Z') || (first[0] >= 'a' && first[0] <= 'z')) &&
+                       first[1] == ':' && first[2] == '\\';
+    const bool network = StartsWith(first, "\\\\") && first.size() > 2;
+    if ((!drive && !network) || !EndsWith(first, "\\") || first.find('/') != std::string::npos) return {};
+    for (const std::string& part : Split(first, "\\"))
+        if (TrimSpaces(part) == ".." || TrimSpaces(part) == ".") return {};
+    return first;
+}
+
+std::string ExtractorCommand(const std::string& payloadFolder, const std::string& destination) {
+    return "\"" + payloadFolder + "\\" + kExtractorName + "\" x -o+ \"" + payloadFolder + "\\" + kArchiveName +
            "\" " + QuotedFolderArgument(destination);
 }
 
-std::vector<std::string> RegistryAddCommands(const std::string& installPath, uint64_t sizeKb) {
+std::vector<std::string> RegistryAddCommands(const std::string& installPath, const std::string& uninstallerFolder,
+                                             uint64_t sizeKb) {
     const std::string k = std::string("reg add ") + kUninstallKey + kProductName;
     // Without the "\" at its end: reg would read a "\" before the closing quote as an escaped
     // quote.
     const std::string location = installPath.substr(0, installPath.find_last_not_of('\\') + 1);
+    const std::string uninstaller = uninstallerFolder + kSetupName;
     return {
-        k + " /v DisplayIcon /t REG_SZ /d \"" + installPath + "qor.ico\" /f",
+        k + " /v DisplayIcon /t REG_SZ /d \"" + uninstallerFolder + "qor.ico\" /f",
         k + " /v DisplayName /t REG_SZ /d " + kProductName + " /f",
         k + " /v DisplayVersion /t REG_SZ /d " + kVersionText + " /f",
         k + " /v Publisher /t REG_SZ /d " + kPublisher + " /f",
         // The data is the quoted path and the switch; reg reads \" as a quote inside the data.
-        k + " /v UninstallString /t REG_SZ /d \"\\\"" + installPath + kSetupName + "\\\" /u\" /f",
+        k + " /v UninstallString /t REG_SZ /d \"\\\"" + uninstaller + "\\\" /u\" /f",
         k + " /v InstallLocation /t REG_SZ /d \"" + location + "\" /f",
         k + " /v EstimatedSize /t REG_DWORD /d " + std::to_string(std::min<uint64_t>(sizeKb, 0xFFFFFFFFu)) + " /f",
-        k + " /v QuietUninstallString /t REG_SZ /d \"\\\"" + installPath + kSetupName + "\\\" /u /S\" /f",
+        k + " /v QuietUninstallString /t REG_SZ /d \"\\\"" + uninstaller + "\\\" /u /S\" /f",
         k + " /v URLInfoAbout /t REG_SZ /d http://" + QOR_VENDOR_WEB + " /f",
         k + " /v NoModify /t REG_DWORD /d 1 /f",
     };
@@ -91,9 +108,12 @@ std::vector<std::string> RegistryDeleteCommands() {
             std::string("reg delete ") + kUninstallKeyWow + kProductName + " /f"};
 }
 
-std::vector<std::string> SelfRemovalCommands(const std::string& installPath, const std::string& programBaseName) {
-    return {"cmd /c timeout /t 3 & del \"" + installPath + programBaseName + ".exe\"",
-            "cmd /c timeout /t 4 & rd \"" + installPath + "\""};
+std::vector<std::string> SelfRemovalCommands(const std::string& programFolder, const std::string& programBaseName,
+                                             const std::string& installPath) {
+    std::vector<std::string> commands = {"cmd /c timeout /t 3 & del \"" + programFolder + programBaseName + ".exe\"",
+                                         "cmd /c timeout /t 4 & rd \"" + installPath + "\""};
+    if (!SamePath(programFolder, installPath)) commands.push_back("cmd /c timeout /t 4 & rd \"" + programFolder + "\"");
+    return commands;
 }
 
 std::string PercentText(long done, long total) {
@@ -139,7 +159,7 @@ bool SamePath(const std::string& a, const std::string& b) {
     return plain(a) == plain(b);
 }
 
-bool IsProtectedFolder(const std::string& installPath, const std::vector<std::string>& ownedFolders) {
+bool IsProtectedFolder(const std::string& installPath, const std::vector<OwnedFolder>& ownedFolders) {
     const std::string folder = Normalised(installPath);
     // A drive root ("D:"), no folder at all, or a network share's root ("\\server\share").
     if (folder.size() <= 2) return true;
@@ -147,21 +167,41 @@ bool IsProtectedFolder(const std::string& installPath, const std::vector<std::st
         const std::vector<std::string> parts = Split(folder.substr(2), "\\");
         if (parts.size() <= 2) return true;
     }
-    for (const std::string& owned : ownedFolders) {
-        const std::string o = Normalised(owned);
+    for (const OwnedFolder& owned : ownedFolders) {
+        const std::string o = Normalised(owned.path);
         if (o.empty()) continue;
         if (o == folder || StartsWith(o, folder + "\\")) return true;
+        if (owned.subtree && StartsWith(folder, o + "\\")) return true;
     }
     return false;
 }
 
-std::vector<std::string> ProtectedFolders(SystemQueries& system) {
-    std::vector<std::string> folders = system.OwnedFolders();
-    folders.push_back(system.WindowsFolder());
+std::vector<OwnedFolder> ProtectedFolders(SystemQueries& system) {
+    std::vector<std::string> paths = system.OwnedFolders();
+    paths.push_back(system.WindowsFolder());
+    paths.push_back(system.SystemFolder());
     for (const char* name : {"ProgramW6432", "CommonProgramW6432", "ProgramFiles", "ProgramFiles(x86)",
                              "CommonProgramFiles", "CommonProgramFiles(x86)", "ProgramData", "SystemRoot"})
-        folders.push_back(system.EnvironmentValue(name));
+        paths.push_back(system.EnvironmentValue(name));
+    // Everything below the Windows folder (the system's own) is protected as a whole.
+    std::vector<std::string> windows;
+    for (const std::string& w : {system.WindowsFolder(), system.EnvironmentValue("SystemRoot")})
+        if (!w.empty()) windows.push_back(Normalised(system.CanonicalPath(w)));
+    std::vector<OwnedFolder> folders;
+    for (const std::string& path : paths) {
+        if (path.empty()) continue;
+        OwnedFolder owned{system.CanonicalPath(path), false};
+        const std::string o = Normalised(owned.path);
+        for (const std::string& w : windows)
+            if (o == w || StartsWith(o, w + "\\")) owned.subtree = true;
+        folders.push_back(owned);
+    }
     return folders;
+}
+
+bool IsProtectedInstallFolder(SystemQueries& system, const std::string& installPath) {
+    const std::vector<OwnedFolder> owned = ProtectedFolders(system);
+    return IsProtectedFolder(installPath, owned) || IsProtectedFolder(system.CanonicalPath(installPath), owned);
 }
 
 }  // namespace qor::installer

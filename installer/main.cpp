@@ -1,4 +1,5 @@
-// QOR_SETUP.exe: the installer and, started with "/u" from the install folder, the uninstaller.
+// QOR_SETUP.exe: the installer and, started with "/u" from the install folder or from the copy
+// kept in the protected folder, the uninstaller.
 #include <windows.h>
 #include <objbase.h>
 
@@ -65,10 +66,10 @@ void Main() {
     forms::TheProgram().platform = &platform;
 
     const std::string defaultPath = std::string(kDefaultDrive) + kProductName + "\\";
-    if (command.silent && command.uninstall) end(RunSilentUninstall(platform, folder + "\\"));
+    if (command.silent && command.uninstall) end(RunSilentUninstall(platform, MaintenanceInstallPath(platform)));
     if (command.silent) end(RunSilentInstall(platform, SilentInstallPath(command, defaultPath)));
     if (command.uninstall) {
-        forms::InstallPath() = folder + "\\";
+        forms::InstallPath() = MaintenanceInstallPath(platform);
         forms::ShowUninstallWindow();
     } else {
         forms::InstallPath() = command.folder.empty() ? defaultPath : SilentInstallPath(command, defaultPath);

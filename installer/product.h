@@ -13,6 +13,7 @@ inline constexpr char kExtractorName[] = "UnRAR.exe";
 inline constexpr char kArchiveName[] = "QOR_SETUP.rar";
 inline constexpr char kRecordName[] = "uninstall.inf";
 inline constexpr char kScratchName[] = "QOR_SETUP_TEMP";
+inline constexpr char kIconName[] = "qor.ico";
 
 inline constexpr char kInfoTitle[] = "提示";
 inline constexpr char kErrorTitle[] = "错误";

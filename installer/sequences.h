@@ -80,16 +80,25 @@ enum class InstallOutcome {
     BadPackage,         // the installer's records are missing or damaged
     ExtractionFailed,   // the extractor could not run, failed, or extracted nothing
     RecordNotWritten,   // uninstall.inf could not be written
+    FolderIsLink,       // the install folder, or a folder in it, is a link: nothing is extracted
     Installed,     // on the finish page
 };
 
 // The install sequence into `installPath` (ending in "\").
 InstallOutcome RunInstall(InstallerPlatform& platform, WizardView& view, const std::string& installPath);
 
-// The finish page's start of QOR.exe in the install folder: through the desktop shell, so that
-// it runs as the signed-in user and not with the rights the installer was given; where no
-// desktop shell answers, started directly (quoted full path, normal focused window).
+// The check of a chosen install folder: a drive root, a folder of the system or of the user
+// (short and other alias forms included) is refused with a message. True when refused.
+bool RefuseProtectedInstallFolder(InstallerPlatform& platform, WizardView& view, const std::string& installPath);
+
+// The finish page's start of QOR.exe in the install folder: through the desktop shell only, so
+// that it runs as the signed-in user and never with the rights the installer was given; where
+// no desktop shell answers, nothing is started.
 void StartInstalledProgram(InstallerPlatform& platform, const std::string& installPath);
+
+// The install folder that a start with "/u" maintains: the folder of the running copy, or, for
+// the copy kept in the protected folder, the install folder its record names (ending in "\").
+std::string MaintenanceInstallPath(InstallerPlatform& platform);
 
 // What the uninstall sequence does to the uninstall window.
 class UninstallView {
@@ -114,6 +123,8 @@ enum class UninstallOutcome {
 };
 
 // The uninstall sequence for `installPath`; `wholeFolder` is the state of "同时删除整个安装文件夹".
+// Run from the copy kept in the protected folder, it reads the record kept there and removes
+// that folder's files as well.
 UninstallOutcome RunUninstall(InstallerPlatform& platform, UninstallView& view, const std::string& installPath,
                               bool wholeFolder);
 

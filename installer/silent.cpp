@@ -55,7 +55,8 @@ int InstallExitCode(InstallOutcome outcome) {
         case InstallOutcome::ExcelRunning: return kExitSpreadsheetRunning;
         case InstallOutcome::DriveMissing:
         case InstallOutcome::FolderRefused:
-        case InstallOutcome::FolderNotWritable: return kExitFolderRefused;
+        case InstallOutcome::FolderNotWritable:
+        case InstallOutcome::FolderIsLink: return kExitFolderRefused;
         case InstallOutcome::BadPackage: return kExitBadPackage;
         case InstallOutcome::ExtractionFailed: return kExitExtractionFailed;
         case InstallOutcome::RecordNotWritten: return kExitRecordNotWritten;

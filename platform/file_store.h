@@ -91,6 +91,37 @@ public:
     // True when the text survives the ANSI code page that text files are written in, character
     // for character (no "?" and no look-alike put in place of a character it lacks).
     virtual bool AnsiCanHold(const std::string& text) = 0;
+
+    // A folder made new for the program's own work. While it lives, the folder and every folder
+    // above it stay open without delete sharing, so that none of them can be renamed, removed or
+    // put back as a link.
+    class HeldFolder {
+    public:
+        virtual ~HeldFolder() = default;
+        // The folder's final path (no link on the way), without a trailing "\".
+        virtual std::string Path() const = 0;
+    };
+    // Creates the folder new (null when anything exists at the path, a folder above it is a
+    // link, or it cannot be made) with access for administrators and the system only.
+    virtual std::unique_ptr<HeldFolder> CreatePrivateFolder(const std::string& path) {
+        (void)path;
+        return nullptr;
+    }
+    // Removes the folder with everything below it, deciding by handle: the folder and each folder
+    // below it is opened as it is (a link is not followed) and its attributes read on that handle,
+    // and the chain of open folders cannot be renamed or swapped while the walk runs. A link is
+    // removed as a link, never walked into; when the folder itself is a link, nothing is done.
+    // Read-only content is not forced and stays. True when the folder is gone.
+    virtual bool RemoveTreeSafely(const std::string& folder) {
+        (void)folder;
+        return false;
+    }
+    // True when the folder itself or any folder below it is a link (a junction, a symbolic link
+    // or a mount point), or when a folder below it cannot be looked at.
+    virtual bool TreeHasLink(const std::string& folder) {
+        (void)folder;
+        return true;
+    }
 };
 
 }  // namespace qor

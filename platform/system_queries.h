@@ -28,9 +28,10 @@ public:
         (void)drive;
         return false;
     }
-    // Folders that the system or the user owns and that a program must never empty: the Windows
-    // folder, the program-files folders, the profiles folder, the user's profile, desktop and
-    // documents (the shared ones too). Without trailing separators; those that cannot be found
+    // Folders that the system or the user owns and that a program must never empty or install
+    // into: the Windows folder and the system folders (System32, SysWOW64, System32\drivers),
+    // the program-files folders, the profiles folder, the user's profile, desktop and documents
+    // (the shared ones too). Without trailing separators; those that cannot be found
     // are left out.
     virtual std::vector<std::string> OwnedFolders() { return {}; }
     // The system folder for shared 32-bit components: SysWOW64 on 64-bit Windows, the system
@@ -45,6 +46,12 @@ public:
         (void)seconds;
         return false;
     }
+    // The running account's temporary folder, without a trailing separator; empty when unknown.
+    virtual std::string TempFolder() { return {}; }
+    // The path as the file system finally names it: short (8.3) names made long, links and
+    // other aliases of the longest existing leading part resolved, the rest kept as given.
+    // Without a trailing separator. The path itself when it cannot be resolved.
+    virtual std::string CanonicalPath(const std::string& path) { return path; }
     // The value of the process's environment variable; empty when it is not set.
     virtual std::string EnvironmentValue(const std::string& name) {
         (void)name;

@@ -47,6 +47,9 @@ use_arch() {
   EXTRACTOR=$ROOT/build/extractor/$ARCH/crt/UnRAR.exe
   UNINSTALL_KEY="$UNINSTALL_ROOT\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$PRODUCT"
   OFFICE_WIN="C:\\$OFFICE_DIR\\Microsoft Office\\Office16"
+  # Where the installer keeps the uninstaller the entry starts: the program-files folder of the
+  # build's bitness, which only administrators can write.
+  KEPT_WIN="C:\\$OFFICE_DIR\\$PRODUCT"
 }
 # The UI driver reads, clicks and pictures the windows of either build from the 64-bit side.
 UIDRIVER=$ROOT/build/win64/tests/standins/uidriver.exe
@@ -109,7 +112,7 @@ key_value() {
 uninstall_command() {
   local command
   command=$(key_value "$UNINSTALL_KEY" UninstallString)
-  [[ ${command//\"/} == "$APP_WIN\\QOR_SETUP.exe /u" ]]
+  [[ ${command//\"/} == "$KEPT_WIN\\QOR_SETUP.exe /u" ]]
 }
 # uninstall.inf holds these lines.
 listed() {
@@ -283,8 +286,9 @@ step_install() {
   expect "its DisplayName" "$(key_value "$UNINSTALL_KEY" DisplayName)" "$PRODUCT"
   expect "its DisplayVersion" "$(key_value "$UNINSTALL_KEY" DisplayVersion)" 6.01
   expect "its Publisher" "$(key_value "$UNINSTALL_KEY" Publisher)" QORsoft
-  expect "its DisplayIcon" "$(key_value "$UNINSTALL_KEY" DisplayIcon)" "$APP_WIN\\qor.ico"
-  check "its UninstallString starts $APP_WIN\\QOR_SETUP.exe with /u" uninstall_command
+  expect "its DisplayIcon" "$(key_value "$UNINSTALL_KEY" DisplayIcon)" "$KEPT_WIN\\qor.ico"
+  check "its UninstallString starts $KEPT_WIN\\QOR_SETUP.exe with /u" uninstall_command
+  check "the kept uninstaller lies in $KEPT_WIN" is_file "$PREFIX/drive_c/$OFFICE_DIR/$PRODUCT/QOR_SETUP.exe"
   check "the desktop shortcut is made" poll 10 is_file "$PREFIX/drive_c/users/$WINE_USER/Desktop/$PRODUCT.lnk"
   check "the programs-menu shortcuts are made" is_file "$MENU/卸载 $PRODUCT.lnk"
 }
@@ -426,7 +430,8 @@ step_uninstall() {
   check "the Uninstall entry is removed" poll 30 not key_exists "$UNINSTALL_KEY"
   check "the desktop shortcut is removed" test -z "$(find "$PREFIX/drive_c/users" -name "$PRODUCT.lnk")"
   check "the programs-menu folder is removed" no_file "$MENU"
-  check "the installer copy deletes itself after it ended" poll 30 no_file "$APP/QOR_SETUP.exe"
+  check "the installer copy in the install folder is removed" poll 30 no_file "$APP/QOR_SETUP.exe"
+  check "the kept uninstaller and its folder go after it ended" poll 30 no_file "$PREFIX/drive_c/$OFFICE_DIR/$PRODUCT"
   check "the emptied install folder is removed" poll 30 no_file "$APP"
   check "the account set stays" is_file "$DRIVE_D/QOR账套/$BOOK_NAME"
 }

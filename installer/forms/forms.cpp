@@ -243,6 +243,9 @@ void ChooseFolder() {
     win32::AutomationObject self = folder.GetObject("Self");
     const std::string path = self ? self.GetText("Path") : std::string();
     if (path.empty()) return;
+    // A folder that may not hold an install is refused when it is picked; the path stays.
+    WizardPageView view;
+    if (RefuseProtectedInstallFolder(*TheProgram().platform, view, path + "\\")) return;
     InstallPath() = path + "\\";
     SetEditText(Fd.Tpath, InstallPath());
 }

@@ -157,9 +157,13 @@ private:
 
 bool ExtractPayload(FileStore& files, const std::string& installPath, const std::string& sourceName,
                     const std::string& extractorName, const std::string& archiveName, ExtractResult* result) {
-    const std::string source = installPath + sourceName;
-    const std::string extractor = installPath + extractorName;
-    const std::string archive = installPath + archiveName;
+    return ExtractPayloadFrom(files, installPath + sourceName, installPath, extractorName, archiveName, result);
+}
+
+bool ExtractPayloadFrom(FileStore& files, const std::string& source, const std::string& folder,
+                        const std::string& extractorName, const std::string& archiveName, ExtractResult* result) {
+    const std::string extractor = folder + extractorName;
+    const std::string archive = folder + archiveName;
     if (files.NormalFileExists(extractor)) files.RemoveFile(extractor);
     if (files.NormalFileExists(archive)) files.RemoveFile(archive);
     ExtractResult outcome = ExtractResult::ReadFailed;

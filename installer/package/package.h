@@ -68,5 +68,9 @@ ExtractResult ExtractPayloadStream(ByteReader& source, PayloadTargets& targets);
 bool ExtractPayload(FileStore& files, const std::string& installPath, const std::string& sourceName,
                     const std::string& extractorName, const std::string& archiveName,
                     ExtractResult* result = nullptr);
+// The same from the package at `source` (a full path) into `folder` (ending in "\").
+bool ExtractPayloadFrom(FileStore& files, const std::string& source, const std::string& folder,
+                        const std::string& extractorName, const std::string& archiveName,
+                        ExtractResult* result = nullptr);
 
 }  // namespace qor::package

@@ -1,6 +1,9 @@
 #include "platform/win32/file_store_win32.h"
 
 #include <windows.h>
+#include <sddl.h>
+
+#include <vector>
 
 #include "core/text.h"
 #include "platform/win32/scoped.h"
@@ -230,6 +233,203 @@ std::unique_ptr<ByteWriter> Win32FileStore::CreateForWriting(const std::string& 
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     return std::make_unique<FileWriter>(h);
+}
+
+namespace {
+
+// A folder opened as it is (a link is not followed), for listing and, when asked, deleting,
+// sharing neither delete nor rename with anyone: while the handle is open the folder keeps its
+// name and its place.
+HANDLE OpenFolderAsItIs(const std::wstring& path, bool forDelete) {
+    return CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE | (forDelete ? DELETE : 0),
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+// The attributes read on the handle itself; INVALID_FILE_ATTRIBUTES when they cannot be.
+DWORD AttributesOf(HANDLE h) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(h, &info)) return INVALID_FILE_ATTRIBUTES;
+    return info.dwFileAttributes;
+}
+
+bool IsPlainFolder(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Marks the object of the handle for deletion; it goes when the handle is closed.
+bool DeleteByHandle(HANDLE h) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    return SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
+
+// The path without the "\\?\" (or "\\?\UNC\") that GetFinalPathNameByHandleW puts in front.
+std::wstring WithoutLongPrefix(std::wstring path) {
+    if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) return L"\\\\" + path.substr(8);
+    if (path.compare(0, 4, L"\\\\?\\") == 0) return path.substr(4);
+    return path;
+}
+
+std::wstring FinalPath(HANDLE h) {
+    std::wstring buffer(1024, L'\0');
+    DWORD n = GetFinalPathNameByHandleW(h, &buffer[0], static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
+    if (n == 0 || n >= buffer.size()) return std::wstring();
+    buffer.resize(n);
+    return WithoutLongPrefix(buffer);
+}
+
+// The folders above `path`, outermost first ("C:\", "C:\Users", ...), without the path itself.
+std::vector<std::wstring> FoldersAbove(const std::wstring& path) {
+    std::vector<std::wstring> above;
+    size_t start = 3;  // after "C:\"
+    if (path.compare(0, 2, L"\\\\") == 0) {
+        // \\server\share\ is the root of a network path.
+        size_t share = path.find(L'\\', 2);
+        start = share == std::wstring::npos ? path.size() : path.find(L'\\', share + 1);
+        if (start == std::wstring::npos) return above;
+        above.push_back(path.substr(0, start + 1));
+        ++start;
+    } else if (path.size() >= 3) {
+        above.push_back(path.substr(0, 3));
+    }
+    for (size_t sep; (sep = path.find(L'\\', start)) != std::wstring::npos; start = sep + 1)
+        above.push_back(path.substr(0, sep));
+    return above;
+}
+
+class HeldFolderWin32 : public FileStore::HeldFolder {
+public:
+    ~HeldFolderWin32() override {
+        for (HANDLE h : handles_) CloseHandle(h);
+    }
+    std::string Path() const override { return path_; }
+    std::vector<HANDLE> handles_;
+    std::string path_;
+};
+
+bool RemoveBelow(const std::wstring& folder);
+
+// Removes one entry of a folder being removed: a folder (not a link) with its content, a link
+// as a link, a file as it is (read-only ones are not forced).
+bool RemoveEntry(const std::wstring& path, const WIN32_FIND_DATAW& data) {
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(path.c_str()) != 0;
+    HANDLE h = OpenFolderAsItIs(path, true);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const DWORD attributes = AttributesOf(h);
+    bool ok = attributes != INVALID_FILE_ATTRIBUTES;
+    // A link found here is removed as the link it is; what it leads to is never looked at.
+    if (ok && IsPlainFolder(attributes)) ok = RemoveBelow(path);
+    ok = ok && DeleteByHandle(h);
+    CloseHandle(h);
+    return ok;
+}
+
+// Removes everything inside the folder, whose handle (held by the caller) keeps it in place.
+bool RemoveBelow(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    bool ok = true;
+    std::vector<std::pair<std::wstring, WIN32_FIND_DATAW>> entries;
+    do {
+        if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0) continue;
+        entries.push_back({folder + L"\\" + data.cFileName, data});
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    for (const auto& [path, entry] : entries) ok = RemoveEntry(path, entry) && ok;
+    return ok;
+}
+
+// True when a folder below `folder` (held by the caller) is a link or cannot be looked at.
+bool LinkBelow(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return true;
+    std::vector<std::wstring> subfolders;
+    bool link = false;
+    do {
+        if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0) continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) link = true;
+        else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) subfolders.push_back(folder + L"\\" + data.cFileName);
+    } while (!link && FindNextFileW(find, &data));
+    FindClose(find);
+    for (size_t i = 0; !link && i < subfolders.size(); ++i) {
+        HANDLE h = OpenFolderAsItIs(subfolders[i], false);
+        if (h == INVALID_HANDLE_VALUE) return true;
+        link = !IsPlainFolder(AttributesOf(h)) || LinkBelow(subfolders[i]);
+        CloseHandle(h);
+    }
+    return link;
+}
+
+std::wstring Trimmed(const std::string& folder) {
+    std::wstring w = Wide(folder);
+    while (w.size() > 3 && w.back() == L'\\') w.pop_back();
+    return w;
+}
+
+}  // namespace
+
+std::unique_ptr<FileStore::HeldFolder> Win32FileStore::CreatePrivateFolder(const std::string& path) {
+    const std::wstring wpath = Trimmed(path);
+    // Full access for the administrators and the system, nobody else; nothing inherited from the
+    // folder above, everything made inside inherits the same.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)",
+                                                              SDDL_REVISION_1, &descriptor, nullptr))
+        return nullptr;
+    SECURITY_ATTRIBUTES security{sizeof security, descriptor, FALSE};
+    const bool made = CreateDirectoryW(wpath.c_str(), &security) != 0;
+    LocalFree(descriptor);
+    if (!made) return nullptr;
+    auto held = std::make_unique<HeldFolderWin32>();
+    HANDLE self = OpenFolderAsItIs(wpath, false);
+    if (self == INVALID_HANDLE_VALUE) return nullptr;
+    held->handles_.push_back(self);
+    const std::wstring final = FinalPath(self);
+    if (final.empty() || !IsPlainFolder(AttributesOf(self))) return nullptr;
+    // The final path reaches no link; holding each folder on it keeps it so.
+    for (const std::wstring& above : FoldersAbove(final)) {
+        HANDLE h = OpenFolderAsItIs(above, false);
+        if (h == INVALID_HANDLE_VALUE) return nullptr;
+        held->handles_.push_back(h);
+        const DWORD attributes = AttributesOf(h);
+        // A drive root may carry a reparse point of its own (a mounted volume); below it none.
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            (above.size() > 3 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)))
+            return nullptr;
+    }
+    held->path_ = Narrow(final);
+    return held;
+}
+
+bool Win32FileStore::RemoveTreeSafely(const std::string& folder) {
+    const std::wstring root = Trimmed(folder);
+    std::vector<HANDLE> chain;
+    for (const std::wstring& above : FoldersAbove(root)) {
+        HANDLE h = OpenFolderAsItIs(above, false);
+        if (h != INVALID_HANDLE_VALUE) chain.push_back(h);
+    }
+    HANDLE h = OpenFolderAsItIs(root, true);
+    bool ok = false;
+    if (h != INVALID_HANDLE_VALUE) {
+        // The root itself a link: left alone, whatever it leads to.
+        if (IsPlainFolder(AttributesOf(h))) ok = RemoveBelow(root) && DeleteByHandle(h);
+        CloseHandle(h);
+    }
+    for (HANDLE c : chain) CloseHandle(c);
+    return ok;
+}
+
+bool Win32FileStore::TreeHasLink(const std::string& folder) {
+    const std::wstring root = Trimmed(folder);
+    HANDLE h = OpenFolderAsItIs(root, false);
+    if (h == INVALID_HANDLE_VALUE) return true;
+    const bool link = !IsPlainFolder(AttributesOf(h)) || LinkBelow(root);
+    CloseHandle(h);
+    return link;
 }
 
 }  // namespace qor::win32

@@ -28,6 +28,9 @@ public:
     bool WriteBytesDurably(const std::string& path, const std::string& bytes) override;
     bool IsLink(const std::string& path) override;
     bool AnsiCanHold(const std::string& text) override;
+    std::unique_ptr<HeldFolder> CreatePrivateFolder(const std::string& path) override;
+    bool RemoveTreeSafely(const std::string& folder) override;
+    bool TreeHasLink(const std::string& folder) override;
 };
 
 }  // namespace qor::win32

@@ -69,6 +69,13 @@ std::vector<std::string> Win32SystemQueries::OwnedFolders() {
     wchar_t profiles[MAX_PATH] = {};
     DWORD size = MAX_PATH;
     if (GetProfilesDirectoryW(profiles, &size) && profiles[0]) folders.push_back(Narrow(profiles, wcslen(profiles)));
+    // The driver folder, and the name under which a 32-bit program on 64-bit Windows reaches the
+    // 64-bit system folder (it exists only for such a program, so it is named, not looked up).
+    const std::string windows = WindowsFolder();
+    if (!windows.empty()) {
+        folders.push_back(windows + "\\System32\\drivers");
+        folders.push_back(windows + "\\Sysnative");
+    }
     return folders;
 }
 
@@ -85,6 +92,50 @@ std::string Win32SystemQueries::ProgramFilesFolder() {
     wchar_t path[MAX_PATH] = {};
     if (!SHGetSpecialFolderPathW(nullptr, path, CSIDL_PROGRAM_FILES, FALSE) || !path[0]) return std::string();
     return Narrow(path, wcslen(path));
+}
+
+std::string Win32SystemQueries::TempFolder() {
+    wchar_t path[MAX_PATH + 2] = {};
+    DWORD n = GetTempPathW(MAX_PATH + 1, path);
+    if (n == 0 || n > MAX_PATH) return std::string();
+    while (n > 3 && path[n - 1] == L'\\') --n;
+    return Narrow(path, n);
+}
+
+std::string Win32SystemQueries::CanonicalPath(const std::string& path) {
+    std::wstring w = Wide(path);
+    for (wchar_t& c : w)
+        if (c == L'/') c = L'\\';
+    // The longest leading part that exists is opened and named as the file system names it;
+    // what follows it (not made yet) is kept as given.
+    std::wstring rest;
+    while (!w.empty()) {
+        while (w.size() > 3 && w.back() == L'\\') w.pop_back();
+        HANDLE h = CreateFileW(w.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            std::wstring buffer(1024, L'\0');
+            DWORD n = GetFinalPathNameByHandleW(h, &buffer[0], static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
+            CloseHandle(h);
+            if (n == 0 || n >= buffer.size()) {
+                // No final name: at least the short names made long.
+                n = GetLongPathNameW(w.c_str(), &buffer[0], static_cast<DWORD>(buffer.size()));
+                if (n == 0 || n >= buffer.size()) return path;
+            }
+            buffer.resize(n);
+            if (buffer.compare(0, 8, L"\\\\?\\UNC\\") == 0) buffer = L"\\\\" + buffer.substr(8);
+            else if (buffer.compare(0, 4, L"\\\\?\\") == 0) buffer = buffer.substr(4);
+            while (buffer.size() > 3 && buffer.back() == L'\\') buffer.pop_back();
+            std::wstring whole = buffer + rest;
+            while (whole.size() > 3 && whole.back() == L'\\') whole.pop_back();
+            return Narrow(whole);
+        }
+        const size_t sep = w.find_last_of(L'\\');
+        if (sep == std::wstring::npos || sep < 2) break;
+        rest = w.substr(sep) + rest;
+        w.resize(sep);
+    }
+    return path;
 }
 
 std::string Win32SystemQueries::EnvironmentValue(const std::string& name) {

@@ -15,6 +15,8 @@ public:
     std::string ProgramFilesFolder() override;
     std::string ComponentSystemFolder() override;
     bool UtcNow(int64_t& seconds) override;
+    std::string TempFolder() override;
+    std::string CanonicalPath(const std::string& path) override;
 };
 
 }  // namespace qor::win32

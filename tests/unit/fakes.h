@@ -184,6 +184,57 @@ public:
         return true;
     }
 
+    // Private folders: made new like CreateFolder, refused below a link; `privateFolders` lists
+    // them, `Held` says whether a hold on one is still alive.
+    std::vector<std::string> privateFolders;
+    std::shared_ptr<std::set<std::string>> held = std::make_shared<std::set<std::string>>();
+    bool Held(const std::string& path) const { return held->count(Bare(path)) != 0; }
+    std::unique_ptr<HeldFolder> CreatePrivateFolder(const std::string& path) override {
+        const std::string bare = Bare(path);
+        for (std::string f = Parent(bare); !f.empty(); f = Parent(f))
+            if (links.count(f)) return nullptr;
+        if (!CreateFolder(bare)) return nullptr;
+        privateFolders.push_back(bare);
+        struct Hold : HeldFolder {
+            std::string path;
+            std::shared_ptr<std::set<std::string>> held;
+            ~Hold() override { held->erase(path); }
+            std::string Path() const override { return path; }
+        };
+        auto hold = std::make_unique<Hold>();
+        hold->path = bare;
+        hold->held = held;
+        held->insert(bare);
+        return hold;
+    }
+    // A link is removed as a link: what lies under its path (its target's content) stays.
+    bool RemoveTreeSafely(const std::string& folder) override {
+        const std::string bare = Bare(folder);
+        if (links.count(bare) || !folders.count(bare)) return false;
+        std::vector<std::string> childFiles, childFolders;
+        for (const auto& [p, text] : files) if (Parent(p) == bare) childFiles.push_back(p);
+        for (const std::string& f : folders) if (Parent(f) == bare) childFolders.push_back(f);
+        bool ok = true;
+        for (const std::string& f : childFiles) ok = RemoveFile(f) && ok;
+        for (const std::string& f : childFolders) {
+            if (links.count(f)) {
+                links.erase(f);
+                folders.erase(f);
+                removedLinks.push_back(f);
+            } else {
+                ok = RemoveTreeSafely(f) && ok;
+            }
+        }
+        return ok && RemoveFolder(bare);
+    }
+    std::vector<std::string> removedLinks;
+    bool TreeHasLink(const std::string& folder) override {
+        const std::string bare = Bare(folder);
+        for (const std::string& l : links)
+            if (l == bare || l.rfind(bare + "\\", 0) == 0) return true;
+        return false;
+    }
+
     // Reads the file's content as it was when opened, `chunk` bytes at most per read.
     struct Reader : ByteReader {
         std::string data;
@@ -308,12 +359,10 @@ public:
                                              "C:\\Users\\user\\Documents"};
 
     std::string componentFolder;  // the answer for 32-bit components; empty: no answer
-    std::string programFiles;     // empty: no answer
 
     std::string WindowsFolder() override { return windowsFolder; }
     std::string SystemFolder() override { return systemFolder; }
     std::string ComponentSystemFolder() override { return componentFolder; }
-    std::string ProgramFilesFolder() override { return programFiles; }
     bool FileVersion(const std::string& path, FileVersionParts& version) override {
         versionQueries.push_back(path);
         auto it = versions.find(path);
@@ -329,6 +378,17 @@ public:
         if (!utcNow) return false;
         seconds = *utcNow;
         return true;
+    }
+    std::string tempFolder = "C:\\Users\\user\\AppData\\Local\\Temp";
+    std::string TempFolder() override { return tempFolder; }
+    std::string programFilesFolder;  // none unless a test gives one
+    std::string ProgramFilesFolder() override { return programFilesFolder; }
+    // Alias prefix -> the final form it names (C:\PROGRA~2 -> C:\Program Files (x86)).
+    std::map<std::string, std::string> aliases;
+    std::string CanonicalPath(const std::string& path) override {
+        for (const auto& [alias, final] : aliases)
+            if (path.rfind(alias, 0) == 0) return final + path.substr(alias.size());
+        return path;
     }
     std::map<std::string, std::string> environment;
     std::string EnvironmentValue(const std::string& name) override {

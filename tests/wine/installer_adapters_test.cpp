@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "installer/install_record.h"
 #include "platform/win32/file_store_win32.h"
@@ -72,6 +73,47 @@ TEST(InstallerAdaptersTest, ListingsStreamsAndFolders) {
     EXPECT_TRUE(files.RemoveFolder(f + "\\子"));
 }
 
+std::string SpecialFolder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE);
+    return win32::Narrow(path, wcslen(path));
+}
+
+// The work folder: made new, held, removed by handle; a junction inside a folder being removed
+// goes as a link, and its target keeps its content.
+TEST(InstallerAdaptersTest, PrivateFoldersAndRemovalThatNeverFollowsALink) {
+    test::ScratchFolder folder("qor-adapters 链接");
+    win32::Win32FileStore files;
+    const std::string f = folder.path();
+    test::WriteBytes(f + "\\target.txt", "");
+    ASSERT_TRUE(files.CreateFolder(f + "\\target"));
+    test::WriteBytes(f + "\\target\\keep.txt", "keep");
+
+    {
+        std::unique_ptr<FileStore::HeldFolder> held = files.CreatePrivateFolder(f + "\\work");
+        ASSERT_TRUE(held);
+        EXPECT_TRUE(installer::SamePath(held->Path(), f + "\\work")) << held->Path();
+        EXPECT_FALSE(files.CreatePrivateFolder(f + "\\work"));  // never one that exists
+        // Held: neither it nor a folder above it can be renamed.
+        EXPECT_FALSE(MoveFileW(Wide(f + "\\work").c_str(), Wide(f + "\\moved").c_str()));
+    }
+    EXPECT_TRUE(MoveFileW(Wide(f + "\\work").c_str(), Wide(f + "\\moved").c_str()));
+    ASSERT_TRUE(files.CreateFolder(f + "\\moved\\sub"));
+    test::WriteBytes(f + "\\moved\\sub\\a.txt", "a");
+    EXPECT_FALSE(files.TreeHasLink(f + "\\moved"));
+    if (!test::MakeJunction(f + "\\moved\\sub\\link", f + "\\target")) GTEST_SKIP() << "no junctions on this file system";
+    EXPECT_TRUE(files.TreeHasLink(f + "\\moved"));
+    EXPECT_TRUE(files.TreeHasLink(f + "\\moved\\sub\\link"));
+    EXPECT_TRUE(files.RemoveTreeSafely(f + "\\moved"));
+    EXPECT_EQ(GetFileAttributesW(Wide(f + "\\moved").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(test::ReadBytes(f + "\\target\\keep.txt"), "keep");
+    // A root that is a link itself is left alone.
+    ASSERT_TRUE(test::MakeJunction(f + "\\root link", f + "\\target"));
+    EXPECT_FALSE(files.RemoveTreeSafely(f + "\\root link"));
+    EXPECT_EQ(test::ReadBytes(f + "\\target\\keep.txt"), "keep");
+    RemoveDirectoryW(Wide(f + "\\root link").c_str());
+}
+
 TEST(InstallerAdaptersTest, DrivesOwnedFoldersAndSpecialFolders) {
     test::UseComOnThisThread();
     win32::Win32SystemQueries system;
@@ -81,11 +123,23 @@ TEST(InstallerAdaptersTest, DrivesOwnedFoldersAndSpecialFolders) {
     EXPECT_NE(std::find(owned.begin(), owned.end(), system.WindowsFolder()), owned.end());
     // Both program folders and both system folders of 64-bit Windows, as a program of either
     // bitness sees them, are never removed whole.
-    const std::vector<std::string> protectedFolders = installer::ProtectedFolders(system);
+    const std::vector<installer::OwnedFolder> protectedFolders = installer::ProtectedFolders(system);
     for (const char* folder : {"C:\\Program Files", "C:\\Program Files (x86)\\", "c:\\windows\\syswow64",
                                "C:\\Windows\\System32", "C:\\Program Files\\Common Files"})
         EXPECT_TRUE(installer::IsProtectedFolder(folder, protectedFolders)) << folder;
     EXPECT_FALSE(installer::IsProtectedFolder("C:\\Program Files (x86)\\QOR", protectedFolders));
+    // The same folders by their short names and other aliases; what lies inside the Windows
+    // folder is protected as a whole, the user's own documents and desktop themselves.
+    wchar_t shortName[MAX_PATH] = {};
+    ASSERT_TRUE(GetShortPathNameW(L"C:\\Program Files", shortName, MAX_PATH));
+    const std::string programFilesShort = win32::Narrow(shortName, wcslen(shortName));
+    for (const std::string& folder :
+         {programFilesShort, programFilesShort + "\\", system.WindowsFolder() + "\\System32\\drivers\\",
+          system.WindowsFolder() + "\\Sysnative", system.WindowsFolder() + "\\Temp\\QOR\\",
+          system.WindowsFolder() + "\\SysWOW64\\QOR\\", SpecialFolder(CSIDL_PERSONAL), SpecialFolder(CSIDL_DESKTOPDIRECTORY)})
+        EXPECT_TRUE(installer::IsProtectedInstallFolder(system, folder)) << folder;
+    for (const std::string& folder : {programFilesShort + "\\QOR\\", SpecialFolder(CSIDL_PERSONAL) + "\\QOR\\"})
+        EXPECT_FALSE(installer::IsProtectedInstallFolder(system, folder)) << folder;
     SetEnvironmentVariableW(L"QOR_TEST_FOLDER", L"C:\\程序 文件");
     EXPECT_EQ(system.EnvironmentValue("QOR_TEST_FOLDER"), "C:\\程序 文件");
     SetEnvironmentVariableW(L"QOR_TEST_FOLDER", nullptr);

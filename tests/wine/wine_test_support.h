@@ -6,6 +6,7 @@
 #include <objbase.h>
 
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,6 +31,31 @@ inline bool IsFile(const std::string& path) {
 inline bool IsFolder(const std::string& path) {
     DWORD a = GetFileAttributesW(win32::Wide(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Makes `link` (a new folder) a junction to `target`; false where the file system cannot.
+inline bool MakeJunction(const std::string& link, const std::string& target) {
+    if (!CreateDirectoryW(win32::Wide(link).c_str(), nullptr)) return false;
+    HANDLE h = CreateFileW(win32::Wide(link).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const std::wstring substitute = L"\\??\\" + win32::Wide(target), print = win32::Wide(target);
+    std::vector<unsigned char> buffer(8 + 8 + (substitute.size() + print.size() + 2) * 2);
+    auto u16 = [&](size_t at, size_t v) { buffer[at] = v & 0xFF; buffer[at + 1] = (v >> 8) & 0xFF; };
+    const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+    memcpy(buffer.data(), &tag, 4);
+    u16(4, buffer.size() - 8);
+    u16(8, 0);
+    u16(10, substitute.size() * 2);
+    u16(12, (substitute.size() + 1) * 2);
+    u16(14, print.size() * 2);
+    memcpy(buffer.data() + 16, substitute.c_str(), (substitute.size() + 1) * 2);
+    memcpy(buffer.data() + 16 + (substitute.size() + 1) * 2, print.c_str(), (print.size() + 1) * 2);
+    DWORD returned = 0;
+    const BOOL ok = DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                    nullptr, 0, &returned, nullptr);
+    CloseHandle(h);
+    return ok && (GetFileAttributesW(win32::Wide(link).c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 inline bool MakeFolder(const std::string& path) {

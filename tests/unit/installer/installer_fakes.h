@@ -2,6 +2,7 @@
 // on the fake file store, the shell links, and the two windows' views.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,8 +29,12 @@ public:
     // The exit code of each extractor run in turn (0 when not given).
     std::vector<uint32_t> exitCodes;
 
+    // Runs while the extractor runs, with the number of the run (0 for the first).
+    std::function<void(size_t)> during;
+
     uint32_t Start(const std::string& commandLine, WindowStyle style) override {
         started.push_back({commandLine, style});
+        if (during && commandLine.find("\\UnRAR.exe\" x -o+ \"") != std::string::npos) during(waited.size());
         const size_t x = commandLine.find("\\UnRAR.exe\" x -o+ \"");
         if (x != std::string::npos) {
             const std::string install = commandLine.substr(1, x - 1);  // I, ending in "\"

@@ -37,19 +37,40 @@ TEST(ListTreeTest, PreOrderWithPlainFilesOnly) {
     EXPECT_EQ(txt, "D:\\T\\Z\\\r\nD:\\T\\Z\\z.txt\r\n");
 }
 
-TEST(RecordTest, ScratchNameRemovedAndFixedLinesAppended) {
-    const std::string listing = "D:\\X\\QOR_SETUP_TEMP1\\\r\nD:\\X\\QOR_SETUP_TEMP1\\a.txt\r\n";
-    EXPECT_EQ(BuildUninstallRecord(listing, "QOR_SETUP_TEMP1", "D:\\X\\"),
-              "D:\\X\\\r\nD:\\X\\a.txt\r\nD:\\X\\QOR_SETUP.rar\r\nD:\\X\\QOR_UPDATE.LOG\r\nD:\\X\\QOR_UPDATE.rar\r\n"
+TEST(RecordTest, ScratchRootMadeTheInstallFolderAndFixedLinesAppended) {
+    const std::string scratch = "C:\\Temp\\QOR_SETUP_WORK1\\QOR_SETUP_TEMP\\";
+    const std::string listing = scratch + "\r\n" + scratch + "a.txt\r\n" + scratch + "SYS\\\r\n" + scratch + "SYS\\QOR_SETUP_TEMP\\b\r\n";
+    EXPECT_EQ(BuildUninstallRecord(listing, scratch, "D:\\X\\"),
+              "D:\\X\\\r\nD:\\X\\a.txt\r\nD:\\X\\SYS\\\r\nD:\\X\\SYS\\QOR_SETUP_TEMP\\b\r\nD:\\X\\QOR_SETUP.rar\r\n"
+              "D:\\X\\QOR_UPDATE.LOG\r\nD:\\X\\QOR_UPDATE.rar\r\n"
               "D:\\X\\QOR_UPDATE.exe\r\nD:\\X\\SYS\\pcinf.txt\r\nD:\\X\\SYS\\usrinf.txt\r\nD:\\X\\SYS\\setinf.txt\r\n");
 }
 
+TEST(RecordTest, TheInstallFolderARecordNames) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"D:\\X\\\r\nD:\\X\\a.txt\r\n", "D:\\X\\"},
+        {"D:\\\\\r\n", "D:\\\\"},
+        {"\\\\srv\\share\\QOR\\\r\n", "\\\\srv\\share\\QOR\\"},
+        {"D:\\X\r\n", ""},             // not a folder line
+        {"X\\\r\n", ""},               // not absolute
+        {"D:\\X\\..\\Windows\\\r\n", ""},
+        {"D:/X/\r\n", ""},
+        {"", ""},
+    };
+    for (const auto& [record, folder] : rows) EXPECT_EQ(RecordedInstallFolder(record), folder) << record;
+}
+
 TEST(RecordTest, CommandTexts) {
-    EXPECT_EQ(ExtractorCommand("D:\\\\", "D:\\\\QOR_SETUP_TEMP\\"),
-              "\"D:\\\\\\UnRAR.exe\" x -o+ \"D:\\\\\\QOR_SETUP.rar\" \"D:\\\\QOR_SETUP_TEMP\\\\\"");
-    EXPECT_EQ(SelfRemovalCommands("C:\\A B\\", "QOR_SETUP"),
+    EXPECT_EQ(ExtractorCommand("C:\\T\\W\\", "C:\\T\\W\\QOR_SETUP_TEMP\\"),
+              "\"C:\\T\\W\\\\UnRAR.exe\" x -o+ \"C:\\T\\W\\\\QOR_SETUP.rar\" \"C:\\T\\W\\QOR_SETUP_TEMP\\\\\"");
+    EXPECT_EQ(SelfRemovalCommands("C:\\A B\\", "QOR_SETUP", "c:\\a b\\"),
               (std::vector<std::string>{"cmd /c timeout /t 3 & del \"C:\\A B\\QOR_SETUP.exe\"",
-                                        "cmd /c timeout /t 4 & rd \"C:\\A B\\\""}));
+                                        "cmd /c timeout /t 4 & rd \"c:\\a b\\\""}));
+    // The kept copy: it goes, then the install folder and the kept copy's folder once empty.
+    EXPECT_EQ(SelfRemovalCommands("C:\\P\\Q\\", "QOR_SETUP", "D:\\X\\"),
+              (std::vector<std::string>{"cmd /c timeout /t 3 & del \"C:\\P\\Q\\QOR_SETUP.exe\"",
+                                        "cmd /c timeout /t 4 & rd \"D:\\X\\\"",
+                                        "cmd /c timeout /t 4 & rd \"C:\\P\\Q\\\""}));
     EXPECT_EQ(PercentText(1, 12), "8%");
     EXPECT_EQ(PercentText(1, 8), "13%");
     EXPECT_EQ(PercentText(3, 8), "38%");

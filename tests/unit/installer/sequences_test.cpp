@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "common/trusted_files/trusted_files.h"
 #include "installer/install_record.h"
 #include "installer/package/package.h"
 #include "installer/sequences.h"
@@ -30,6 +31,7 @@ protected:
         files.AddFolder("D:\\X");
         files.AddFolder("C:\\Users\\user\\Desktop");
         files.AddFolder("C:\\ProgramData\\Programs");
+        files.AddFolder(system.tempFolder);
         files.AddFile("E:\\Downloads\\setup.exe",
                       "MZ" + std::string(8, '\0') + package::HeaderLine(2, 3) + "ext" + package::HeaderLine(3, 3) + "arc");
     }
@@ -49,31 +51,52 @@ protected:
 };
 
 TEST_F(SequenceTest, InstallExtractsRecordsRegistersAndMakesTheShortcuts) {
+    // The uninstaller, its record, the icon and the trust list are kept where only
+    // administrators can write; the entry and the menu's uninstall shortcut name that copy.
+    system.programFilesFolder = "C:\\Program Files (x86)";
+    files.AddFolder(system.programFilesFolder);
+    const std::string P = "C:\\Program Files (x86)\\QOR中小企业财务软件\\";
+    runner.archive.push_back({"qor.ico", "ICO"});
     ASSERT_EQ(Install(), InstallOutcome::Installed);
     EXPECT_EQ(files.files[I + "QOR_SETUP.exe"], files.files["E:\\Downloads\\setup.exe"]);
-    EXPECT_EQ(files.files[I + "UnRAR.exe"], "ext");
-    EXPECT_EQ(files.files[I + "QOR_SETUP.rar"], "arc");
+    // The extractor and the archive came out of the running image into the work folder, which
+    // is gone now; none of them was ever in the install folder.
+    const std::string W = system.tempFolder + "\\QOR_SETUP_WORK\\";
+    EXPECT_EQ(files.privateFolders, (std::vector<std::string>{W.substr(0, W.size() - 1)}));
+    EXPECT_FALSE(files.FolderExists(W));
+    EXPECT_FALSE(files.Held(W));
+    EXPECT_FALSE(files.files.count(I + "UnRAR.exe"));
+    EXPECT_FALSE(files.files.count(I + "QOR_SETUP.rar"));
     EXPECT_EQ(files.files[I + "a.txt"], "A");
     EXPECT_EQ(files.files[I + "SYS\\b.txt"], "B");
     EXPECT_FALSE(files.FolderExists(I + "QOR_SETUP_TEMP"));
-    EXPECT_EQ(files.files[I + "uninstall.inf"],
-              "D:\\X\\\r\nD:\\X\\a.txt\r\nD:\\X\\SYS\\\r\nD:\\X\\SYS\\b.txt\r\nD:\\X\\QOR_SETUP.rar\r\n"
-              "D:\\X\\QOR_UPDATE.LOG\r\nD:\\X\\QOR_UPDATE.rar\r\nD:\\X\\QOR_UPDATE.exe\r\nD:\\X\\SYS\\pcinf.txt\r\n"
-              "D:\\X\\SYS\\usrinf.txt\r\nD:\\X\\SYS\\setinf.txt\r\n");
+    const std::string record =
+        "D:\\X\\\r\nD:\\X\\a.txt\r\nD:\\X\\qor.ico\r\nD:\\X\\SYS\\\r\nD:\\X\\SYS\\b.txt\r\nD:\\X\\QOR_SETUP.rar\r\n"
+        "D:\\X\\QOR_UPDATE.LOG\r\nD:\\X\\QOR_UPDATE.rar\r\nD:\\X\\QOR_UPDATE.exe\r\nD:\\X\\SYS\\pcinf.txt\r\n"
+        "D:\\X\\SYS\\usrinf.txt\r\nD:\\X\\SYS\\setinf.txt\r\n";
+    EXPECT_EQ(files.files[I + "uninstall.inf"], record);
+    EXPECT_EQ(files.files[P + "uninstall.inf"], record);
+    EXPECT_EQ(files.files[P + "QOR_SETUP.exe"], files.files["E:\\Downloads\\setup.exe"]);
+    EXPECT_EQ(files.files[P + "qor.ico"], "ICO");
+    EXPECT_EQ(files.files[P + "QOR_FILES.sha256"],
+              // SHA-256 of "A", "ICO" and "B".
+              "559aead08264d5795d3909718cdd05abd49572e84fe55590eef31a88a08fdffd  a.txt\r\n" +
+                  TrustListLine(*FileDigest(files, P + "qor.ico"), "qor.ico") +
+                  "df7e70e5021544f4834bbee64a9e3789febc4be81470df629cad6ddb03320a5c  SYS\\b.txt\r\n");
 
     const std::string k = "reg add HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kProduct;
     EXPECT_EQ(runner.Commands(),
               (std::vector<std::string>{
-                  "\"D:\\X\\\\UnRAR.exe\" x -o+ \"D:\\X\\\\QOR_SETUP.rar\" \"D:\\X\\QOR_SETUP_TEMP\\\\\"",
-                  "\"D:\\X\\\\UnRAR.exe\" x -o+ \"D:\\X\\\\QOR_SETUP.rar\" \"D:\\X\\\\\"",
-                  k + " /v DisplayIcon /t REG_SZ /d \"D:\\X\\qor.ico\" /f",
+                  "\"" + W + "\\UnRAR.exe\" x -o+ \"" + W + "\\QOR_SETUP.rar\" \"" + W + "QOR_SETUP_TEMP\\\\\"",
+                  "\"" + W + "\\UnRAR.exe\" x -o+ \"" + W + "\\QOR_SETUP.rar\" \"D:\\X\\\\\"",
+                  k + " /v DisplayIcon /t REG_SZ /d \"" + P + "qor.ico\" /f",
                   k + " /v DisplayName /t REG_SZ /d QOR中小企业财务软件 /f",
                   k + " /v DisplayVersion /t REG_SZ /d 6.01 /f",
                   k + " /v Publisher /t REG_SZ /d QORsoft /f",
-                  k + " /v UninstallString /t REG_SZ /d \"\\\"D:\\X\\QOR_SETUP.exe\\\" /u\" /f",
+                  k + " /v UninstallString /t REG_SZ /d \"\\\"" + P + "QOR_SETUP.exe\\\" /u\" /f",
                   k + " /v InstallLocation /t REG_SZ /d \"D:\\X\" /f",
-                  k + " /v EstimatedSize /t REG_DWORD /d 1 /f",  // 2 bytes of files: 1 KB
-                  k + " /v QuietUninstallString /t REG_SZ /d \"\\\"D:\\X\\QOR_SETUP.exe\\\" /u /S\" /f",
+                  k + " /v EstimatedSize /t REG_DWORD /d 1 /f",  // 5 bytes of files: 1 KB
+                  k + " /v QuietUninstallString /t REG_SZ /d \"\\\"" + P + "QOR_SETUP.exe\\\" /u /S\" /f",
                   k + " /v URLInfoAbout /t REG_SZ /d http://www.qor-soft.cn /f",
                   k + " /v NoModify /t REG_DWORD /d 1 /f",
               }));
@@ -83,7 +106,7 @@ TEST_F(SequenceTest, InstallExtractsRecordsRegistersAndMakesTheShortcuts) {
     ASSERT_EQ(shell.links.size(), 3u);
     EXPECT_EQ(shell.links[kDesktopLink].target, I + "QOR.exe");
     EXPECT_EQ(shell.links[kMenu + kProduct + ".lnk"].target, I + "QOR.exe");
-    EXPECT_EQ(shell.links[kMenu + "卸载 " + kProduct + ".lnk"].target, I + "QOR_SETUP.exe");
+    EXPECT_EQ(shell.links[kMenu + "卸载 " + kProduct + ".lnk"].target, P + "QOR_SETUP.exe");
     EXPECT_EQ(shell.links[kMenu + "卸载 " + kProduct + ".lnk"].arguments, "/u");
     EXPECT_EQ(shell.links[kMenu + kProduct + ".lnk"].arguments, "");
 
@@ -122,7 +145,10 @@ TEST_F(SequenceTest, ExcelRunningOrAMissingDriveStopsBeforeAnythingIsTouched) {
 }
 
 TEST_F(SequenceTest, FailuresUpToTheSecondExtractionEndInTheInstallError) {
-    // A package without the extractor's record: the extractor cannot be started.
+    // A package without the extractor's record: no extractor is started at all, not even one
+    // that someone planted in the install folder.
+    files.AddFile(I + "UnRAR.exe", "planted");
+    files.AddFile(I + "QOR_SETUP.rar", "planted");
     files.files["E:\\Downloads\\setup.exe"] = "MZ" + std::string(4, '\0') + package::HeaderLine(3, 3) + "arc";
     EXPECT_EQ(Install(), InstallOutcome::BadPackage);
     ASSERT_EQ(views.messages.size(), 1u);
@@ -132,23 +158,110 @@ TEST_F(SequenceTest, FailuresUpToTheSecondExtractionEndInTheInstallError) {
               (std::vector<std::string>{"message 错误", "hide progress", "enable start", "enable cancel"}));
     EXPECT_FALSE(files.files.count(I + "uninstall.inf"));
     EXPECT_TRUE(shell.links.empty());
-    EXPECT_EQ(runner.started.size(), 1u);  // nothing goes into the install folder after a failure
-    // The scratch folder of the failed attempt stays; the next attempt takes the next one.
-    EXPECT_TRUE(files.FolderExists(I + "QOR_SETUP_TEMP"));
-    files.AddFolder(I + "QOR_SETUP_TEMP1");
+    EXPECT_TRUE(runner.started.empty());
+    // The work folder of the failed attempt is gone. A folder of that name that someone else
+    // made is never taken: the work folder is always made new.
+    const std::string W = system.tempFolder + "\\QOR_SETUP_WORK";
+    EXPECT_FALSE(files.FolderExists(W));
+    files.AddFile(W + "\\UnRAR.exe", "planted");
     files.files["E:\\Downloads\\setup.exe"] =
         "MZ" + std::string(4, '\0') + package::HeaderLine(2, 3) + "ext" + package::HeaderLine(3, 3) + "arc";
-    runner.started.clear();
     ASSERT_EQ(Install(), InstallOutcome::Installed);
     EXPECT_EQ(runner.started[0].command,
-              "\"D:\\X\\\\UnRAR.exe\" x -o+ \"D:\\X\\\\QOR_SETUP.rar\" \"D:\\X\\QOR_SETUP_TEMP2\\\\\"");
+              "\"" + W + "1\\\\UnRAR.exe\" x -o+ \"" + W + "1\\\\QOR_SETUP.rar\" \"" + W + "1\\QOR_SETUP_TEMP\\\\\"");
+    EXPECT_EQ(files.files[W + "\\UnRAR.exe"], "planted");
+    EXPECT_FALSE(files.FolderExists(W + "1"));
     EXPECT_EQ(files.files[I + "uninstall.inf"].find("QOR_SETUP_TEMP"), std::string::npos);
-    EXPECT_TRUE(files.FolderExists(I + "QOR_SETUP_TEMP"));
-    EXPECT_FALSE(files.FolderExists(I + "QOR_SETUP_TEMP2"));
 
     // A folder whose parent is missing.
     EXPECT_EQ(Install("D:\\No\\Such\\"), InstallOutcome::FolderNotWritable);
     EXPECT_EQ(views.messages.back().text, "安装过程发生错误！\r\n请重试！");
+}
+
+TEST_F(SequenceTest, LinksInTheInstallFolderOrInTheWorkFolderAreNeverFollowed) {
+    struct Row {
+        const char* what;
+        std::function<void()> arrange;
+        InstallOutcome outcome;
+        size_t extractorRuns;
+    };
+    const std::string W = system.tempFolder + "\\QOR_SETUP_WORK";
+    const Row rows[] = {
+        {"the install folder is a link", [&] { files.links.insert("D:\\X"); }, InstallOutcome::FolderIsLink, 0},
+        {"a folder inside it is a link", [&] { files.AddFolder(I + "SYS"); files.links.insert(I + "SYS"); },
+         InstallOutcome::FolderIsLink, 0},
+        {"a link appears in it during the first extraction",
+         [&] { runner.during = [&](size_t run) { if (run == 0) { files.AddFolder(I + "SYS"); files.links.insert(I + "SYS"); } }; },
+         InstallOutcome::FolderIsLink, 1},
+        // The scratch folder swapped for a link during the second extraction (it cannot be in
+        // a folder only administrators can write, but the removal must not depend on that): the
+        // link goes as a link, what it leads to stays.
+        {"the scratch root swapped for a link",
+         [&] {
+             runner.during = [&](size_t run) {
+                 if (run != 1) return;
+                 files.links.insert(W + "\\QOR_SETUP_TEMP");
+                 files.AddFile(W + "\\QOR_SETUP_TEMP\\target.txt", "not ours");
+             };
+         },
+         InstallOutcome::Installed, 2},
+    };
+    for (const Row& row : rows) {
+        files = testing::FakeFileStore();
+        runner.started.clear();
+        runner.waited.clear();
+        runner.during = nullptr;
+        views = testing::FakeViews();
+        SetUp();
+        row.arrange();
+        EXPECT_EQ(Install(), row.outcome) << row.what;
+        EXPECT_EQ(runner.waited.size(), row.extractorRuns) << row.what;
+        EXPECT_FALSE(files.Held(W)) << row.what;
+        if (row.outcome == InstallOutcome::FolderIsLink) {
+            EXPECT_EQ(views.messages.back().text, "安装过程发生错误！\r\n请重试！") << row.what;
+            EXPECT_FALSE(files.files.count(I + "a.txt")) << row.what;
+            EXPECT_FALSE(files.FolderExists(W)) << row.what;
+            continue;
+        }
+        EXPECT_EQ(files.removedLinks, (std::vector<std::string>{W + "\\QOR_SETUP_TEMP"})) << row.what;
+        EXPECT_EQ(files.files[W + "\\QOR_SETUP_TEMP\\target.txt"], "not ours") << row.what;
+        for (const std::string& d : files.deleted) EXPECT_EQ(d.find("QOR_SETUP_TEMP"), std::string::npos) << d;
+    }
+}
+
+TEST_F(SequenceTest, FoldersOfTheSystemOrTheUserAreRefusedWhenChosen) {
+    system.aliases = {{"C:\\PROGRA~2", "C:\\Program Files (x86)"}, {"C:\\Docs", "C:\\Users\\user\\Documents"}};
+    system.ownedFolders.push_back("C:\\Program Files (x86)");
+    system.ownedFolders.push_back("C:\\Windows\\SysWOW64");
+    system.environment["ProgramData"] = "C:\\ProgramData";
+    files.AddFolder("C:\\Program Files (x86)");
+    files.AddFolder("C:\\Users\\user\\Documents");
+    const std::pair<std::string, bool> rows[] = {
+        {"D:\\\\", true},                                  // a drive root
+        {"C:\\PROGRA~2\\", true},                          // the program-files folder, short form
+        {"C:\\PROGRA~2\\QOR\\", false},                    // a folder made inside it
+        {"C:\\Windows\\SysWOW64\\", true},
+        {"C:\\Windows\\Temp\\QOR\\", true},                // anything inside the Windows folder
+        {"C:\\Users\\user\\Documents\\", true},
+        {"C:\\Docs\\", true},                              // the same through another name
+        {"C:\\Users\\user\\Documents\\QOR\\", false},
+        {"C:\\Users\\", true},                             // holds the profiles
+        {"C:\\ProgramData\\", true},
+        {"D:\\X\\", false},
+    };
+    for (const auto& [path, refused] : rows) {
+        views = testing::FakeViews();
+        runner.started.clear();
+        const InstallOutcome outcome = Install(path);
+        EXPECT_EQ(outcome == InstallOutcome::FolderRefused, refused) << path;
+        EXPECT_EQ(installer::RefuseProtectedInstallFolder(platform, views, path), refused) << path;
+        if (!refused) continue;
+        EXPECT_EQ(views.messages[0].text, "安装文件夹 " + path + " 是磁盘根目录或系统、用户文件夹，不能安装到这里！\r\n请重新选择安装路径。");
+        EXPECT_EQ(views.messages[0].title, "错误");
+        EXPECT_TRUE(runner.started.empty()) << path;
+    }
+    // A silent install names its folder with /D=: the same refusal, exit code 9.
+    EXPECT_EQ(installer::RunSilentInstall(platform, "C:\\Windows\\SysWOW64\\QOR\\"), 9);
 }
 
 TEST_F(SequenceTest, AnInstallThatDidNotHappenIsNotReportedAsDone) {
@@ -178,7 +291,7 @@ TEST_F(SequenceTest, AnInstallThatDidNotHappenIsNotReportedAsDone) {
         {"a repair: the copy in the install folder copies onto itself",
          [&] {
              files.AddFile(I + "QOR_SETUP.exe", files.files["E:\\Downloads\\setup.exe"]);
-             platform.programFolder = "d:\\x\\";
+             platform.programFolder = "D:\\X";
              platform.programBaseName = "QOR_SETUP";
          },
          InstallOutcome::Installed, 2},
@@ -212,7 +325,7 @@ TEST_F(SequenceTest, AnInstallThatDidNotHappenIsNotReportedAsDone) {
     }
 }
 
-TEST_F(SequenceTest, TheFinishPageStartsTheProgramThroughTheDesktopShellWhenOneAnswers) {
+TEST_F(SequenceTest, TheFinishPageStartsTheProgramOnlyThroughTheDesktopShell) {
     installer::StartInstalledProgram(platform, I);  // no QOR.exe: nothing to start
     EXPECT_TRUE(desktop.started.empty() && runner.started.empty());
     files.AddFile(I + "QOR.exe", "MZ");
@@ -220,12 +333,11 @@ TEST_F(SequenceTest, TheFinishPageStartsTheProgramThroughTheDesktopShellWhenOneA
     installer::StartInstalledProgram(platform, I);
     EXPECT_EQ(desktop.started, (std::vector<std::string>{"D:\\X\\QOR.exe|D:\\X\\"}));
     EXPECT_TRUE(runner.started.empty());
-    // No desktop shell (as under Wine): the direct start of the quoted path.
+    // No desktop shell: nothing starts, never the program directly with the installer's rights.
     desktop.answers = false;
     installer::StartInstalledProgram(platform, I);
-    ASSERT_EQ(runner.started.size(), 1u);
-    EXPECT_EQ(runner.started[0].command, "\"D:\\X\\QOR.exe\"");
-    EXPECT_EQ(runner.started[0].style, WindowStyle::NormalFocus);
+    EXPECT_EQ(desktop.started.size(), 2u);
+    EXPECT_TRUE(runner.started.empty());
 }
 
 // Repair (the package copying onto itself) runs end to end under Wine.
@@ -257,14 +369,14 @@ protected:
 
 TEST_F(UninstallTest, RemovesWhatTheRecordListsBackwardsAndKeepsEverythingElse) {
     EXPECT_EQ(Uninstall(false), UninstallOutcome::Removed);
-    for (const char* name : {"a.txt", "SYS\\b.txt", "SYS\\setinf.txt", "QOR_SETUP.rar", "uninstall.inf"})
+    for (const char* name : {"a.txt", "SYS\\b.txt", "SYS\\setinf.txt", "uninstall.inf"})
         EXPECT_FALSE(files.files.count(I + name)) << name;
     EXPECT_FALSE(files.FolderExists(I + "SYS"));
     EXPECT_EQ(files.files[I + "用户账套.qorb"], "user");
     EXPECT_TRUE(files.files.count(I + "QOR_SETUP.exe"));
     EXPECT_TRUE(files.FolderExists(I));
     // Backwards: the fixed lines first, the folder's files before the folder; the record last.
-    EXPECT_EQ(files.deleted, (std::vector<std::string>{I + "SYS\\setinf.txt", I + "QOR_SETUP.rar", I + "SYS\\b.txt",
+    EXPECT_EQ(files.deleted, (std::vector<std::string>{I + "SYS\\setinf.txt", I + "SYS\\b.txt",
                                                        I + "a.txt", kDesktopLink, kMenu + kProduct + ".lnk",
                                                        kMenu + "卸载 " + kProduct + ".lnk", I + "uninstall.inf"}));
     EXPECT_FALSE(AnyShortcutLeft());
@@ -399,6 +511,49 @@ TEST_F(UninstallTest, WholeFolderRemovesEverythingVisibleButTheRecordAndTheUnins
     EXPECT_TRUE(files.files.count(I + "secret.dat"));
     EXPECT_TRUE(files.files.count(I + "QOR_SETUP.exe"));
     EXPECT_FALSE(files.files.count(I + "uninstall.inf"));  // removed after the loop
+}
+
+// The copy kept in the protected folder, as the entry starts it: it uninstalls the install
+// folder its record names and removes what the protected folder keeps.
+TEST_F(SequenceTest, TheKeptCopyUninstallsTheFolderItsRecordNames) {
+    system.programFilesFolder = "C:\\Program Files (x86)";
+    files.AddFolder(system.programFilesFolder);
+    const std::string P = "C:\\Program Files (x86)\\QOR中小企业财务软件\\";
+    ASSERT_EQ(Install(), InstallOutcome::Installed);
+    files.AddFile(I + "用户账套.qorb", "user");
+    platform.programFolder = P.substr(0, P.size() - 1);
+    platform.programBaseName = "QOR_SETUP";
+    ASSERT_EQ(installer::MaintenanceInstallPath(platform), I);
+    // A repair from there repairs the install folder, the payload read from the kept copy.
+    runner.started.clear();
+    ASSERT_EQ(Install(installer::MaintenanceInstallPath(platform)), InstallOutcome::Installed);
+    EXPECT_EQ(files.files[P + "QOR_SETUP.exe"], files.files["E:\\Downloads\\setup.exe"]);
+
+    runner.started.clear();
+    EXPECT_EQ(installer::RunSilentUninstall(platform, installer::MaintenanceInstallPath(platform)), 0);
+    for (const char* name : {"a.txt", "SYS\\b.txt", "uninstall.inf", "QOR_SETUP.exe"})
+        EXPECT_FALSE(files.files.count(I + name)) << name;
+    EXPECT_EQ(files.files[I + "用户账套.qorb"], "user");
+    for (const char* name : {"uninstall.inf", "QOR_FILES.sha256"}) EXPECT_FALSE(files.files.count(P + name)) << name;
+    EXPECT_TRUE(files.files.count(P + "QOR_SETUP.exe"));  // running: it goes after the end
+    const std::vector<std::string> commands = runner.Commands();
+    ASSERT_EQ(commands.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(commands.begin() + 2, commands.end()),
+              (std::vector<std::string>{"cmd /c timeout /t 3 & del \"" + P + "QOR_SETUP.exe\"",
+                                        "cmd /c timeout /t 4 & rd \"D:\\X\\\"",
+                                        "cmd /c timeout /t 4 & rd \"" + P + "\""}));
+    // Without a record beside it, the kept copy maintains its own folder (and finds no record).
+    EXPECT_EQ(installer::MaintenanceInstallPath(platform), P);
+
+    // The copy in the install folder uninstalls as before, and the protected folder's copy for
+    // that folder goes with it.
+    platform.programFolder = "E:\\Downloads";
+    platform.programBaseName = "setup";
+    ASSERT_EQ(Install(), InstallOutcome::Installed);
+    runner.started.clear();
+    EXPECT_EQ(installer::RunSilentUninstall(platform, I), 0);
+    EXPECT_FALSE(files.FolderExists(P));
+    EXPECT_EQ(runner.Commands().back(), "cmd /c timeout /t 4 & rd \"D:\\X\\\"");
 }
 
 TEST_F(UninstallTest, WholeFolderRemovalIsRefusedForRootsAndOwnedFolders) {
