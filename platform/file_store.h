@@ -110,7 +110,8 @@ public:
     // Removes the folder with everything below it, deciding by handle: the folder and each folder
     // below it is opened as it is (a link is not followed) and its attributes read on that handle,
     // and the chain of open folders cannot be renamed or swapped while the walk runs. A link is
-    // removed as a link, never walked into; when the folder itself is a link, nothing is done.
+    // left alone, neither walked into nor removed (the folders holding it stay); when the folder
+    // itself is a link, nothing is done.
     // Read-only content is not forced and stays. True when the folder is gone.
     virtual bool RemoveTreeSafely(const std::string& folder) {
         (void)folder;

@@ -258,6 +258,15 @@ bool IsPlainFolder(DWORD attributes) {
            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+// True when the folder opened as `h` from `path` is a plain folder, neither its handle nor its
+// path saying "link". Windows tells on the handle; Wine opens a Unix link's target and tells
+// only on the path, so both are asked.
+bool IsPlainFolderAt(HANDLE h, const std::wstring& path) {
+    const DWORD named = GetFileAttributesW(path.c_str());
+    return IsPlainFolder(AttributesOf(h)) && named != INVALID_FILE_ATTRIBUTES &&
+           !(named & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 // Marks the object of the handle for deletion; it goes when the handle is closed.
 bool DeleteByHandle(HANDLE h) {
     FILE_DISPOSITION_INFO disposition{};
@@ -309,59 +318,66 @@ public:
     std::string path_;
 };
 
-bool RemoveBelow(const std::wstring& folder);
+// The entries of the folder whose handle this is (names and attributes, "." and ".." left out),
+// listed through that handle itself, so that the folder listed is the one held; false when it
+// cannot be listed.
+bool ListByHandle(HANDLE folder, std::vector<std::pair<std::wstring, DWORD>>& entries) {
+    std::vector<unsigned char> buffer(64 * 1024);
+    FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+    for (;;) {
+        if (!GetFileInformationByHandleEx(folder, kind, buffer.data(), static_cast<DWORD>(buffer.size())))
+            return GetLastError() == ERROR_NO_MORE_FILES;
+        kind = FileIdBothDirectoryInfo;
+        for (size_t at = 0;;) {
+            const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + at);
+            const std::wstring name(info->FileName, info->FileNameLength / sizeof(wchar_t));
+            if (name != L"." && name != L"..") entries.push_back({name, info->FileAttributes});
+            if (info->NextEntryOffset == 0) break;
+            at += info->NextEntryOffset;
+        }
+    }
+}
 
-// Removes one entry of a folder being removed: a folder (not a link) with its content, a link
-// as a link, a file as it is (read-only ones are not forced).
-bool RemoveEntry(const std::wstring& path, const WIN32_FIND_DATAW& data) {
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(path.c_str()) != 0;
+bool RemoveBelow(HANDLE held, const std::wstring& folder);
+
+// Removes one entry of a folder being removed: a folder with its content, a file as it is
+// (read-only ones are not forced). A link is left alone, neither followed nor removed: whether
+// removing it could reach what it leads to depends on the file system, so the folder that holds
+// it stays (and the removal answers false).
+bool RemoveEntry(const std::wstring& path, DWORD listedAttributes) {
+    if (listedAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return false;
+    if (!(listedAttributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(path.c_str()) != 0;
     HANDLE h = OpenFolderAsItIs(path, true);
     if (h == INVALID_HANDLE_VALUE) return false;
-    const DWORD attributes = AttributesOf(h);
-    bool ok = attributes != INVALID_FILE_ATTRIBUTES;
-    // A link found here is removed as the link it is; what it leads to is never looked at.
-    if (ok && IsPlainFolder(attributes)) ok = RemoveBelow(path);
-    ok = ok && DeleteByHandle(h);
+    const bool ok = IsPlainFolderAt(h, path) && RemoveBelow(h, path) && DeleteByHandle(h);
     CloseHandle(h);
     return ok;
 }
 
 // Removes everything inside the folder, whose handle (held by the caller) keeps it in place.
-bool RemoveBelow(const std::wstring& folder) {
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return false;
+bool RemoveBelow(HANDLE held, const std::wstring& folder) {
+    std::vector<std::pair<std::wstring, DWORD>> entries;
+    if (!ListByHandle(held, entries)) return false;
     bool ok = true;
-    std::vector<std::pair<std::wstring, WIN32_FIND_DATAW>> entries;
-    do {
-        if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0) continue;
-        entries.push_back({folder + L"\\" + data.cFileName, data});
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    for (const auto& [path, entry] : entries) ok = RemoveEntry(path, entry) && ok;
+    for (const auto& [name, attributes] : entries) ok = RemoveEntry(folder + L"\\" + name, attributes) && ok;
     return ok;
 }
 
 // True when a folder below `folder` (held by the caller) is a link or cannot be looked at.
-bool LinkBelow(const std::wstring& folder) {
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return true;
-    std::vector<std::wstring> subfolders;
-    bool link = false;
-    do {
-        if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0) continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) link = true;
-        else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) subfolders.push_back(folder + L"\\" + data.cFileName);
-    } while (!link && FindNextFileW(find, &data));
-    FindClose(find);
-    for (size_t i = 0; !link && i < subfolders.size(); ++i) {
-        HANDLE h = OpenFolderAsItIs(subfolders[i], false);
+bool LinkBelow(HANDLE held, const std::wstring& folder) {
+    std::vector<std::pair<std::wstring, DWORD>> entries;
+    if (!ListByHandle(held, entries)) return true;
+    for (const auto& [name, attributes] : entries) {
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        const std::wstring path = folder + L"\\" + name;
+        HANDLE h = OpenFolderAsItIs(path, false);
         if (h == INVALID_HANDLE_VALUE) return true;
-        link = !IsPlainFolder(AttributesOf(h)) || LinkBelow(subfolders[i]);
+        const bool link = !IsPlainFolderAt(h, path) || LinkBelow(h, path);
         CloseHandle(h);
+        if (link) return true;
     }
-    return link;
+    return false;
 }
 
 std::wstring Trimmed(const std::string& folder) {
@@ -389,7 +405,7 @@ std::unique_ptr<FileStore::HeldFolder> Win32FileStore::CreatePrivateFolder(const
     if (self == INVALID_HANDLE_VALUE) return nullptr;
     held->handles_.push_back(self);
     const std::wstring final = FinalPath(self);
-    if (final.empty() || !IsPlainFolder(AttributesOf(self))) return nullptr;
+    if (final.empty() || !IsPlainFolderAt(self, wpath)) return nullptr;
     // The final path reaches no link; holding each folder on it keeps it so.
     for (const std::wstring& above : FoldersAbove(final)) {
         HANDLE h = OpenFolderAsItIs(above, false);
@@ -398,7 +414,7 @@ std::unique_ptr<FileStore::HeldFolder> Win32FileStore::CreatePrivateFolder(const
         const DWORD attributes = AttributesOf(h);
         // A drive root may carry a reparse point of its own (a mounted volume); below it none.
         if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            (above.size() > 3 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)))
+            (above.size() > 3 && !IsPlainFolderAt(h, above)))
             return nullptr;
     }
     held->path_ = Narrow(final);
@@ -416,7 +432,7 @@ bool Win32FileStore::RemoveTreeSafely(const std::string& folder) {
     bool ok = false;
     if (h != INVALID_HANDLE_VALUE) {
         // The root itself a link: left alone, whatever it leads to.
-        if (IsPlainFolder(AttributesOf(h))) ok = RemoveBelow(root) && DeleteByHandle(h);
+        if (IsPlainFolderAt(h, root)) ok = RemoveBelow(h, root) && DeleteByHandle(h);
         CloseHandle(h);
     }
     for (HANDLE c : chain) CloseHandle(c);
@@ -427,7 +443,7 @@ bool Win32FileStore::TreeHasLink(const std::string& folder) {
     const std::wstring root = Trimmed(folder);
     HANDLE h = OpenFolderAsItIs(root, false);
     if (h == INVALID_HANDLE_VALUE) return true;
-    const bool link = !IsPlainFolder(AttributesOf(h)) || LinkBelow(root);
+    const bool link = !IsPlainFolderAt(h, root) || LinkBelow(h, root);
     CloseHandle(h);
     return link;
 }

@@ -216,18 +216,10 @@ public:
         for (const std::string& f : folders) if (Parent(f) == bare) childFolders.push_back(f);
         bool ok = true;
         for (const std::string& f : childFiles) ok = RemoveFile(f) && ok;
-        for (const std::string& f : childFolders) {
-            if (links.count(f)) {
-                links.erase(f);
-                folders.erase(f);
-                removedLinks.push_back(f);
-            } else {
-                ok = RemoveTreeSafely(f) && ok;
-            }
-        }
+        // A link is left alone: neither walked into nor removed.
+        for (const std::string& f : childFolders) ok = !links.count(f) && RemoveTreeSafely(f) && ok;
         return ok && RemoveFolder(bare);
     }
-    std::vector<std::string> removedLinks;
     bool TreeHasLink(const std::string& folder) override {
         const std::string bare = Bare(folder);
         for (const std::string& l : links)

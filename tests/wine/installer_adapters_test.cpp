@@ -101,12 +101,22 @@ TEST(InstallerAdaptersTest, PrivateFoldersAndRemovalThatNeverFollowsALink) {
     ASSERT_TRUE(files.CreateFolder(f + "\\moved\\sub"));
     test::WriteBytes(f + "\\moved\\sub\\a.txt", "a");
     EXPECT_FALSE(files.TreeHasLink(f + "\\moved"));
+    // A plain tree goes whole, read-only files aside.
+    ASSERT_TRUE(files.CreateFolder(f + "\\plain"));
+    ASSERT_TRUE(files.CreateFolder(f + "\\plain\\sub"));
+    test::WriteBytes(f + "\\plain\\sub\\b.txt", "b");
+    test::WriteBytes(f + "\\plain\\c.txt", "c");
+    EXPECT_TRUE(files.RemoveTreeSafely(f + "\\plain"));
+    EXPECT_EQ(GetFileAttributesW(Wide(f + "\\plain").c_str()), INVALID_FILE_ATTRIBUTES);
     if (!test::MakeJunction(f + "\\moved\\sub\\link", f + "\\target")) GTEST_SKIP() << "no junctions on this file system";
     EXPECT_TRUE(files.TreeHasLink(f + "\\moved"));
     EXPECT_TRUE(files.TreeHasLink(f + "\\moved\\sub\\link"));
-    EXPECT_TRUE(files.RemoveTreeSafely(f + "\\moved"));
-    EXPECT_EQ(GetFileAttributesW(Wide(f + "\\moved").c_str()), INVALID_FILE_ATTRIBUTES);
+    // The link is neither walked into nor removed: what it leads to keeps its content, and the
+    // folders holding the link stay, their other content gone.
+    EXPECT_FALSE(files.RemoveTreeSafely(f + "\\moved"));
     EXPECT_EQ(test::ReadBytes(f + "\\target\\keep.txt"), "keep");
+    EXPECT_FALSE(test::IsFile(f + "\\moved\\sub\\a.txt"));
+    EXPECT_TRUE(files.TreeHasLink(f + "\\moved"));
     // A root that is a link itself is left alone.
     ASSERT_TRUE(test::MakeJunction(f + "\\root link", f + "\\target"));
     EXPECT_FALSE(files.RemoveTreeSafely(f + "\\root link"));

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <winioctl.h>
 
 #include <chrono>
 #include <cstring>
@@ -31,31 +32,6 @@ inline bool IsFile(const std::string& path) {
 inline bool IsFolder(const std::string& path) {
     DWORD a = GetFileAttributesW(win32::Wide(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// Makes `link` (a new folder) a junction to `target`; false where the file system cannot.
-inline bool MakeJunction(const std::string& link, const std::string& target) {
-    if (!CreateDirectoryW(win32::Wide(link).c_str(), nullptr)) return false;
-    HANDLE h = CreateFileW(win32::Wide(link).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    const std::wstring substitute = L"\\??\\" + win32::Wide(target), print = win32::Wide(target);
-    std::vector<unsigned char> buffer(8 + 8 + (substitute.size() + print.size() + 2) * 2);
-    auto u16 = [&](size_t at, size_t v) { buffer[at] = v & 0xFF; buffer[at + 1] = (v >> 8) & 0xFF; };
-    const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
-    memcpy(buffer.data(), &tag, 4);
-    u16(4, buffer.size() - 8);
-    u16(8, 0);
-    u16(10, substitute.size() * 2);
-    u16(12, (substitute.size() + 1) * 2);
-    u16(14, print.size() * 2);
-    memcpy(buffer.data() + 16, substitute.c_str(), (substitute.size() + 1) * 2);
-    memcpy(buffer.data() + 16 + (substitute.size() + 1) * 2, print.c_str(), (print.size() + 1) * 2);
-    DWORD returned = 0;
-    const BOOL ok = DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                    nullptr, 0, &returned, nullptr);
-    CloseHandle(h);
-    return ok && (GetFileAttributesW(win32::Wide(link).c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 inline bool MakeFolder(const std::string& path) {
@@ -274,6 +250,49 @@ inline std::string RunUnixScript(const std::string& commandLine, const std::stri
     CloseHandle(pi.hThread);
     if (!PollUntil([&] { return IsFile(doneFile); }, deadline)) return "";
     return ReadBytes(doneFile);
+}
+
+// Makes `link` (a new folder) a junction to `target`. Wine refuses to set a reparse point but
+// shows a Unix symbolic link to a folder as a folder link: that is made instead, through the
+// Linux program ln. False when neither can be made.
+inline bool MakeJunction(const std::string& link, const std::string& target) {
+    auto isLink = [&] {
+        const DWORD a = GetFileAttributesW(win32::Wide(link).c_str());
+        return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+    };
+    if (!CreateDirectoryW(win32::Wide(link).c_str(), nullptr)) return false;
+    HANDLE h = CreateFileW(win32::Wide(link).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const std::wstring substitute = L"\\??\\" + win32::Wide(target), print = win32::Wide(target);
+    std::vector<unsigned char> buffer(8 + 8 + (substitute.size() + print.size() + 2) * 2);
+    auto u16 = [&](size_t at, size_t v) { buffer[at] = v & 0xFF; buffer[at + 1] = (v >> 8) & 0xFF; };
+    const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+    memcpy(buffer.data(), &tag, 4);
+    u16(4, buffer.size() - 8);
+    u16(8, 0);
+    u16(10, substitute.size() * 2);
+    u16(12, (substitute.size() + 1) * 2);
+    u16(14, print.size() * 2);
+    memcpy(buffer.data() + 16, substitute.c_str(), (substitute.size() + 1) * 2);
+    memcpy(buffer.data() + 16 + (substitute.size() + 1) * 2, print.c_str(), (print.size() + 1) * 2);
+    DWORD returned = 0;
+    const BOOL ok = DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                    nullptr, 0, &returned, nullptr);
+    CloseHandle(h);
+    if (ok && isLink()) return true;
+    RemoveDirectoryW(win32::Wide(link).c_str());
+    const std::string unixTarget = UnixPath(target), unixLink = UnixPath(link);
+    if (unixTarget.empty() || unixLink.empty()) return false;
+    std::wstring command = win32::Wide("/bin/ln -s \"" + unixTarget + "\" \"" + unixLink + "\"");
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return false;
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return PollUntil(isLink, std::chrono::seconds(20));
 }
 
 }  // namespace qor::test
