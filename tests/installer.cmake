@@ -15,15 +15,6 @@ if(WIN32)
   set_target_properties(qor_timeout_standin PROPERTIES OUTPUT_NAME timeout
                         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/standins/timeout)
 
-  # Windows programs under Wine cannot make a symbolic link, but Wine shows a Unix one to a
-  # folder as a folder link (FILE_ATTRIBUTE_REPARSE_POINT). So the Wine environment's setup also
-  # makes the link case's folders afresh: e2e-link/app holding "外部", a link to e2e-link/outside.
-  set(QOR_E2E_LINK_ROOT ${CMAKE_CURRENT_BINARY_DIR}/e2e-link)
-  add_test(NAME installer_link_folders
-           COMMAND sh -c "rm -rf \"$1\" && mkdir -p \"$1/app\" \"$1/outside\" && ln -s ../outside \"$1/app/外部\""
-                   sh ${QOR_E2E_LINK_ROOT})
-  set_tests_properties(installer_link_folders PROPERTIES FIXTURES_SETUP wine_env)
-
   file(GLOB QOR_INSTALLER_E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/e2e_installer/*.cpp)
   add_executable(qor_installer_e2e_tests ${QOR_INSTALLER_E2E_SOURCES})
   target_link_libraries(qor_installer_e2e_tests PRIVATE qor_uidriver qor_installer_logic qor_win32 gtest_main
@@ -36,7 +27,6 @@ if(WIN32)
     QOR_TEST_SLEEPER_EXE="$<TARGET_FILE:qor_sleeper>"
     QOR_TEST_PLANTED_EXE="$<TARGET_FILE:qor_planted_standin>"
     QOR_TEST_ICON="${PROJECT_SOURCE_DIR}/installer/demo/qor.ico"
-    QOR_TEST_LINK_ROOT="${QOR_E2E_LINK_ROOT}"
     QOR_TEST_SMALL_DRIVE_SCRIPT="${PROJECT_SOURCE_DIR}/tests/wine/small_drive.sh")
   qor_use_real_extractor(qor_installer_e2e_tests)
   add_dependencies(qor_installer_e2e_tests QOR_SETUP qor_demo_app qor_timeout_standin qor_sleeper

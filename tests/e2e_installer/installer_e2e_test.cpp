@@ -15,6 +15,7 @@
 #include <map>
 #include <set>
 
+#include "core/sha256.h"
 #include "core/text.h"
 #include "installer/package/package.h"
 #include "platform/win32/program_runner_win32.h"
@@ -155,6 +156,7 @@ protected:
         if (!installed_.empty())
             for (const std::string& name : test::SystemProgramNames())
                 for (const std::string& file : {name, name + ".ran"}) DeleteFileW(Wide(installed_ + file).c_str());
+        if (!installed_.empty()) RemoveDirectoryW(Wide(installed_.substr(0, installed_.size() - 1)).c_str());
     }
     std::string installed_;
     // The wizard or the uninstall window: both hold edit controls.
@@ -168,6 +170,25 @@ protected:
     static std::string MenuFolder() { return SpecialFolder(CSIDL_COMMON_PROGRAMS) + "\\" + kProduct; }
 
     std::string Download() const { return root_ + "\\下载"; }
+    // The installer's work folders in the temporary folder (it shares the test's).
+    static std::set<std::string> WorkFolders() {
+        wchar_t temp[MAX_PATH + 1] = {};
+        const std::string folder = win32::Narrow(temp, GetTempPathW(MAX_PATH + 1, temp));
+        std::set<std::string> found;
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW(Wide(folder + "QOR_SETUP_WORK*").c_str(), &data);
+        if (find == INVALID_HANDLE_VALUE) return found;
+        do found.insert(folder + win32::Narrow(data.cFileName, wcslen(data.cFileName)));
+        while (FindNextFileW(find, &data));
+        FindClose(find);
+        return found;
+    }
+    // The work folder (ending in "\\") of an extractor command line that runs from it.
+    static std::string WorkFolderOf(const std::string& command) {
+        const size_t at = command.find("\\QOR_SETUP_WORK");
+        if (at == std::string::npos || command.empty() || command[0] != '"') return {};
+        return command.substr(1, command.find('\\', at + 1)) ;
+    }
     // Where the installer keeps the uninstaller, its record and the trust list.
     static std::string KeptFolder() { return SpecialFolder(CSIDL_PROGRAM_FILES) + "\\" + kProduct + "\\"; }
 
@@ -703,37 +724,48 @@ TEST_F(InstallerEndToEnd, ExcelRunningBlocksTheInstallAndTouchesNothing) {
     EXPECT_TRUE(setup.Wait(10000));
 }
 
-TEST_F(InstallerEndToEnd, PackageWithoutTheExtractorFailsAndTheNextAttemptUsesTheNextScratchFolder) {
+// The installer stops at the first failure: a package without its extractor starts no extractor
+// and leaves nothing behind, in the install folder or in its work folder; the next attempt
+// installs.
+TEST_F(InstallerEndToEnd, PackageWithoutTheExtractorFailsAndLeavesNothingBehind) {
     const std::string app = root_ + "\\Retry";
     test::MakeFolder(app);
     const std::string I = app + "\\";
+    const std::set<std::string> before = WorkFolders();
     Install(app, Package::WithoutExtractor);
-    EXPECT_FALSE(IsFile(I + "UnRAR.exe"));
-    EXPECT_FALSE(IsFile(I + "uninstall.inf"));
-    EXPECT_TRUE(IsFolder(I + "QOR_SETUP_TEMP"));
+    EXPECT_TRUE(StartedPrograms().empty());
+    for (const char* name : {"UnRAR.exe", "QOR_SETUP.rar", "uninstall.inf", "QOR_SETUP_TEMP"})
+        EXPECT_FALSE(IsFile(I + name) || IsFolder(I + name)) << name;
+    EXPECT_EQ(WorkFolders(), before);
     DeleteFileW(Wide(ProgramLog()).c_str());
     Install(app);
     const std::vector<std::string> started = StartedPrograms();
     ASSERT_FALSE(started.empty());
-    EXPECT_EQ(started[0], "\"" + I + "\\UnRAR.exe\" x -o+ \"" + I + "\\QOR_SETUP.rar\" \"" + I + "QOR_SETUP_TEMP1\\\\\"");
-    EXPECT_TRUE(IsFolder(I + "QOR_SETUP_TEMP"));
-    EXPECT_FALSE(IsFolder(I + "QOR_SETUP_TEMP1"));
+    const std::string W = WorkFolderOf(started[0]);
+    ASSERT_FALSE(W.empty()) << started[0];
+    EXPECT_EQ(started[0], "\"" + W + "\\UnRAR.exe\" x -o+ \"" + W + "\\QOR_SETUP.rar\" \"" + W + "QOR_SETUP_TEMP\\\\\"");
+    EXPECT_EQ(WorkFolders(), before);
     const std::string record = ReadBytes(I + "uninstall.inf");
     EXPECT_EQ(record.find("QOR_SETUP_TEMP"), std::string::npos) << record;
+    EXPECT_EQ(record.find("QOR_SETUP_WORK"), std::string::npos) << record;
 }
 
 TEST_F(InstallerEndToEnd, FatalErrorOfTheFirstExtractionIsTheInstallError) {
     const std::string app = root_ + "\\Damaged";
     const std::string I = app + "\\";
+    const std::set<std::string> before = WorkFolders();
     Install(app, Package::DamagedArchive);
-    // The extractor wrote the sound file and failed on the damaged one: its exit code decided.
-    // Nothing was extracted into the install folder, recorded or registered.
-    EXPECT_EQ(ReadBytes(I + "QOR_SETUP_TEMP\\使用说明.txt"), "QOR演示\r\n");
+    // The extractor wrote the sound file into the scratch folder and failed on the damaged one:
+    // its exit code decided. Nothing was extracted into the install folder, recorded or
+    // registered, and the work folder went with what the extractor left there.
     EXPECT_FALSE(IsFile(I + "使用说明.txt"));
     EXPECT_FALSE(IsFile(I + "uninstall.inf"));
     const std::vector<std::string> started = StartedPrograms();
     ASSERT_EQ(started.size(), 1u);
-    EXPECT_EQ(started[0], "\"" + I + "\\UnRAR.exe\" x -o+ \"" + I + "\\QOR_SETUP.rar\" \"" + I + "QOR_SETUP_TEMP\\\\\"");
+    const std::string W = WorkFolderOf(started[0]);
+    EXPECT_EQ(started[0], "\"" + W + "\\UnRAR.exe\" x -o+ \"" + W + "\\QOR_SETUP.rar\" \"" + W + "QOR_SETUP_TEMP\\\\\"");
+    EXPECT_FALSE(IsFolder(W));
+    EXPECT_EQ(WorkFolders(), before);
     EXPECT_TRUE(UninstallValues().empty());
     EXPECT_FALSE(IsFile(DesktopLink()));
 }
@@ -858,19 +890,16 @@ TEST_F(InstallerEndToEnd, MissingUnreadableOrUnusableRecordRemovesNothing) {
     }
 }
 
+// A link that a user puts into the install folder after the install (one there before refuses
+// the install) is neither walked into nor removed by the whole-folder removal.
 TEST_F(InstallerEndToEnd, WholeFolderRemovalLeavesWhatLiesBehindALink) {
-    // The test environment's link folders: "app" holds "外部", a Unix symbolic link to the
-    // folder "outside" beside it, which Wine shows as a folder link.
-    const std::string root = WinePath(QOR_TEST_LINK_ROOT);
-    const std::string app = root + "\\app", outside = root + "\\outside", I = app + "\\";
-    const DWORD attributes = GetFileAttributesW(Wide(I + "外部").c_str());
-    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
-    ASSERT_EQ(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT),
-              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+    const std::string app = root_ + "\\Linked", outside = root_ + "\\outside", I = app + "\\";
+    ASSERT_TRUE(test::MakeFolder(outside));
     test::MakeFolder(outside + "\\子");
     WriteBytes(outside + "\\账套.qorb", "elsewhere");
     WriteBytes(outside + "\\子\\表.xls", "x");
     Install(app);
+    if (!test::MakeJunction(I + "外部", outside)) GTEST_SKIP() << "no folder links on this file system";
     WriteBytes(I + "我的账套.qorb", "user data");
 
     SetupRun setup;
@@ -890,6 +919,7 @@ TEST_F(InstallerEndToEnd, WholeFolderRemovalLeavesWhatLiesBehindALink) {
     EXPECT_FALSE(IsFile(I + "我的账套.qorb"));
     EXPECT_FALSE(IsFile(I + "QOR.exe"));
     EXPECT_FALSE(IsFolder(I + "SYS"));
+    EXPECT_TRUE(test::RemoveJunction(I + "外部"));
 }
 
 TEST_F(InstallerEndToEnd, DriveRootRefusesTheWholeFolderRemoval) {
@@ -1005,7 +1035,11 @@ TEST_F(SilentSetup, InstallsAndUninstallsWithoutAWindowKeepingTheUsersFiles) {
     EXPECT_EQ(ReadBytes(P + "QOR_SETUP.exe"), ReadBytes(Download() + "\\QOR_SETUP.exe"));
     EXPECT_EQ(ReadBytes(P + "uninstall.inf"), ReadBytes(I + "uninstall.inf"));
     EXPECT_EQ(ReadBytes(P + "qor.ico"), ReadBytes(WinePath(QOR_TEST_ICON)));
-    EXPECT_EQ(SplitLines(ReadBytes(P + "QOR_FILES.sha256")).size(), 6u);
+    // One line per file of the archive, each with the digest of the file's bytes.
+    const std::vector<std::string> trusted = SplitLines(ReadBytes(P + "QOR_FILES.sha256"));
+    EXPECT_EQ(trusted.size(), 5u);
+    EXPECT_NE(std::find(trusted.begin(), trusted.end(), Sha256Hex(ReadBytes(I + "SYS\\setinf.txt")) + "  SYS\\setinf.txt"),
+              trusted.end());
     EXPECT_EQ(ReadShortcut(MenuFolder() + "\\卸载 " + kProduct + ".lnk"), P + "QOR_SETUP.exe|/u");
     EXPECT_FALSE(IsFile(I + "QOR_SETUP.rar"));
     EXPECT_TRUE(IsFile(DesktopLink()));
@@ -1049,7 +1083,7 @@ TEST_F(SilentSetup, APlantedExtractorInTheInstallFolderNeverRuns) {
     };
     for (const Row& row : rows) {
         test::RemoveTree(Wide("D:\\Some Folder"));
-        ASSERT_TRUE(test::MakeFolder(kFolder)) << row.name;
+        ASSERT_TRUE(test::MakeFolder("D:\\Some Folder") && test::MakeFolder(kFolder)) << row.name;
         ASSERT_TRUE(CopyFileW(Wide(WinePath(QOR_TEST_PLANTED_EXE)).c_str(), Wide(I + "UnRAR.exe").c_str(), FALSE));
         SetFileAttributesW(Wide(I + "UnRAR.exe").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
         HANDLE held = CreateFileW(Wide(I + "UnRAR.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -1074,7 +1108,7 @@ TEST_F(SilentSetup, AnInstallFolderThatIsALinkIsRefused) {
     EXPECT_FALSE(IsFile(target + "\\QOR.exe"));
     EXPECT_FALSE(IsFile(target + "\\uninstall.inf"));
     EXPECT_TRUE(UninstallValues().empty());
-    RemoveDirectoryW(Wide(kFolder).c_str());
+    EXPECT_TRUE(test::RemoveJunction(kFolder));
 }
 
 // Installs onto a small disk of its own (a tmpfs) that runs out of space: at the installer's copy
@@ -1122,11 +1156,12 @@ TEST_F(SilentSetup, InstallThatRunsOutOfSpaceIsTheInstallErrorAndClaimsNothing) 
     std::map<std::string, std::string> installed;
     for (const char* name : {"QOR.exe", "UnRAR.exe", "使用说明.txt", "SYS\\setinf.txt", "QOR_SETUP.exe", "uninstall.inf"})
         installed[name] = ReadBytes(I + name);
-    // The copies of the installer and the payload replace files of their own size; the
-    // extracted files need room of their own.
+    // The copy of the installer and the extracted files replace files of their own size, and
+    // the payload and the scratch extraction go to the work folder on another disk: a repair
+    // needs no room of its own here.
     DeleteFileW(Wide(mountPoint + "\\ballast.bin").c_str());
     ASSERT_TRUE(drive.LeaveFree(treeSize / 2));
-    EXPECT_EQ(RunSilent(setup, "/S /D=" + folder, window), 5u) << "repair";
+    EXPECT_EQ(RunSilent(setup, "/S /D=" + folder, window), 0u) << "repair";
     for (const auto& [name, bytes] : installed)
         EXPECT_TRUE(ReadBytes(I + name) == bytes) << "repair: " << name << " changed";
     EXPECT_TRUE(EntryComplete()) << "repair";

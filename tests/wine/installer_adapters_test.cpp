@@ -121,7 +121,9 @@ TEST(InstallerAdaptersTest, PrivateFoldersAndRemovalThatNeverFollowsALink) {
     ASSERT_TRUE(test::MakeJunction(f + "\\root link", f + "\\target"));
     EXPECT_FALSE(files.RemoveTreeSafely(f + "\\root link"));
     EXPECT_EQ(test::ReadBytes(f + "\\target\\keep.txt"), "keep");
-    RemoveDirectoryW(Wide(f + "\\root link").c_str());
+    EXPECT_TRUE(test::RemoveJunction(f + "\\root link"));
+    EXPECT_TRUE(test::RemoveJunction(f + "\\moved\\sub\\link"));
+    EXPECT_EQ(test::ReadBytes(f + "\\target\\keep.txt"), "keep");
 }
 
 TEST(InstallerAdaptersTest, DrivesOwnedFoldersAndSpecialFolders) {

@@ -295,4 +295,29 @@ inline bool MakeJunction(const std::string& link, const std::string& target) {
     return PollUntil(isLink, std::chrono::seconds(20));
 }
 
+// Removes a link that MakeJunction made, as a link (what it leads to stays); true when it is gone.
+// Under Wine the link is a Unix one, which Wine's own removal would treat as its target: it goes
+// through the Linux program rm.
+inline bool RemoveJunction(const std::string& link) {
+    const std::wstring w = win32::Wide(link);
+    auto gone = [&] {
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW(w.c_str(), &data);
+        if (find == INVALID_HANDLE_VALUE) return true;
+        FindClose(find);
+        return false;
+    };
+    const std::string unixLink = UnixPath(link);
+    if (unixLink.empty()) return RemoveDirectoryW(w.c_str()) && gone();
+    std::wstring command = win32::Wide("/bin/rm -f \"" + unixLink + "\"");
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return false;
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return PollUntil(gone, std::chrono::seconds(20));
+}
+
 }  // namespace qor::test
