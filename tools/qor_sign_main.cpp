@@ -111,6 +111,36 @@ bool DigestFile(const std::string& path, EVP_MD_CTX* context, bool signing) {
 
 bool Exists(const std::string& path) { return std::ifstream(path, std::ios::binary).good(); }
 
+// The DER encoding OpenSSL verifies, from a signature's r and s; false when they do not encode.
+bool DerFromRaw(const qor::P256Signature& raw, std::vector<unsigned char>& der) {
+    EcdsaSig sig(ECDSA_SIG_new());
+    BIGNUM* r = BN_bin2bn(raw.data(), 32, nullptr);
+    BIGNUM* s = BN_bin2bn(raw.data() + 32, 32, nullptr);
+    if (!sig || !r || !s || ECDSA_SIG_set0(sig.get(), r, s) != 1) {
+        BN_free(r);
+        BN_free(s);
+        return false;
+    }
+    unsigned char* encoded = nullptr;
+    const int length = i2d_ECDSA_SIG(sig.get(), &encoded);
+    if (length <= 0) return false;
+    der.assign(encoded, encoded + length);
+    OPENSSL_free(encoded);
+    return true;
+}
+
+// Writes a signature file whole; a file that could not be written whole is removed.
+int WriteSignatureFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out.flush()) {
+        out.close();
+        std::remove(path.c_str());
+        return Fail(kFileError, "signature cannot be written: " + path);
+    }
+    return kOk;
+}
+
 int Keygen(const std::string& privatePath, const std::string& publicPath) {
     Key key(EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"));
     if (!key) return Fail(kFileError, "key generation failed");
@@ -147,15 +177,7 @@ int Sign(const std::string& privatePath, const std::string& package) {
     if (!sig || BN_bn2binpad(ECDSA_SIG_get0_r(sig.get()), raw.data(), 32) != 32 ||
         BN_bn2binpad(ECDSA_SIG_get0_s(sig.get()), raw.data() + 32, 32) != 32)
         return Fail(kFileError, "signature cannot be encoded");
-    const std::string sigPath = qor::SignatureName(package);
-    std::ofstream out(sigPath, std::ios::binary | std::ios::trunc);
-    out << qor::FormatSignatureText(raw);
-    if (!out.flush()) {
-        out.close();
-        std::remove(sigPath.c_str());
-        return Fail(kFileError, "signature cannot be written: " + sigPath);
-    }
-    return kOk;
+    return WriteSignatureFile(qor::SignatureName(package), qor::FormatSignatureText(raw));
 }
 
 int Verify(const std::string& publicPath, const std::string& package) {
@@ -169,27 +191,14 @@ int Verify(const std::string& publicPath, const std::string& package) {
     if (!key) return code;
     qor::P256Signature raw{};
     if (!qor::ParseSignatureText(text, raw)) return Fail(kBadSignature, "malformed signature file: " + sigPath);
-    EcdsaSig sig(ECDSA_SIG_new());
-    BIGNUM* r = BN_bin2bn(raw.data(), 32, nullptr);
-    BIGNUM* s = BN_bin2bn(raw.data() + 32, 32, nullptr);
-    if (!sig || !r || !s || ECDSA_SIG_set0(sig.get(), r, s) != 1) {
-        BN_free(r);
-        BN_free(s);
-        return Fail(kBadSignature, "malformed signature file: " + sigPath);
-    }
-    unsigned char* der = nullptr;
-    const int length = i2d_ECDSA_SIG(sig.get(), &der);
+    std::vector<unsigned char> der;
+    if (!DerFromRaw(raw, der)) return Fail(kBadSignature, "malformed signature file: " + sigPath);
     DigestContext context(EVP_MD_CTX_new());
     int verdict = -1;
-    if (length > 0 && context &&
-        EVP_DigestVerifyInit(context.get(), nullptr, EVP_sha256(), nullptr, key.get()) == 1) {
-        if (!DigestFile(package, context.get(), false)) {
-            OPENSSL_free(der);
-            return Fail(kFileError, "package cannot be read: " + package);
-        }
-        verdict = EVP_DigestVerifyFinal(context.get(), der, static_cast<size_t>(length));
+    if (context && EVP_DigestVerifyInit(context.get(), nullptr, EVP_sha256(), nullptr, key.get()) == 1) {
+        if (!DigestFile(package, context.get(), false)) return Fail(kFileError, "package cannot be read: " + package);
+        verdict = EVP_DigestVerifyFinal(context.get(), der.data(), der.size());
     }
-    OPENSSL_free(der);
     if (verdict != 1) return Fail(kBadSignature, "signature does not match the package: " + package);
     std::cout << "qor_sign: signature good: " << package << "\n";
     return kOk;
@@ -234,23 +243,12 @@ bool SignBytes(EVP_PKEY* key, const std::string& bytes, qor::P256Signature& raw)
 }
 
 bool VerifyBytes(EVP_PKEY* key, const std::string& bytes, const qor::P256Signature& raw) {
-    EcdsaSig sig(ECDSA_SIG_new());
-    BIGNUM* r = BN_bin2bn(raw.data(), 32, nullptr);
-    BIGNUM* s = BN_bin2bn(raw.data() + 32, 32, nullptr);
-    if (!sig || !r || !s || ECDSA_SIG_set0(sig.get(), r, s) != 1) {
-        BN_free(r);
-        BN_free(s);
-        return false;
-    }
-    unsigned char* der = nullptr;
-    const int length = i2d_ECDSA_SIG(sig.get(), &der);
+    std::vector<unsigned char> der;
     DigestContext context(EVP_MD_CTX_new());
-    const bool ok = length > 0 && context &&
-                    EVP_DigestVerifyInit(context.get(), nullptr, EVP_sha256(), nullptr, key) == 1 &&
-                    EVP_DigestVerify(context.get(), der, static_cast<size_t>(length),
-                                     reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) == 1;
-    OPENSSL_free(der);
-    return ok;
+    return DerFromRaw(raw, der) && context &&
+           EVP_DigestVerifyInit(context.get(), nullptr, EVP_sha256(), nullptr, key) == 1 &&
+           EVP_DigestVerify(context.get(), der.data(), der.size(), reinterpret_cast<const unsigned char*>(bytes.data()),
+                            bytes.size()) == 1;
 }
 
 int SignLog(const std::string& privatePath, const std::string& log, const std::string& edition,
@@ -280,13 +278,7 @@ int SignLog(const std::string& privatePath, const std::string& log, const std::s
     if (!SignBytes(key.get(), qor::LogSignedBytes(bytes, fields), fields.signature))
         return Fail(kFileError, "the update log cannot be signed: " + log);
     const std::string sigPath = qor::SignatureName(log);
-    std::ofstream out(sigPath, std::ios::binary | std::ios::trunc);
-    out << qor::FormatLogSignature(fields);
-    if (!out.flush()) {
-        out.close();
-        std::remove(sigPath.c_str());
-        return Fail(kFileError, "signature cannot be written: " + sigPath);
-    }
+    if (const int written = WriteSignatureFile(sigPath, qor::FormatLogSignature(fields)); written != kOk) return written;
     std::cout << "qor_sign: " << sigPath << " for " << edition << ", package " << fields.packageSize
               << " bytes, expires " << qor::FormatUtcTime(fields.expires) << "\n";
     return kOk;

@@ -234,20 +234,26 @@ inline std::string UnixPath(const std::string& path) {
     return out;
 }
 
+// Starts a Linux command line (Unix paths), without waiting for it; false when it did not start.
+inline bool StartLinuxProgram(const std::string& commandLine) {
+    std::wstring command = win32::Wide(commandLine);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return false;
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return true;
+}
+
 // Starts a Linux command line (Unix paths) and gives the content of `doneFile` (a Windows path)
 // once the command has written it; empty when it could not start or wrote nothing in time. Wine
 // starts the Linux program but gives no handle that waits for it: the scripts it starts write
 // that file when they are done.
 inline std::string RunUnixScript(const std::string& commandLine, const std::string& doneFile,
                                  std::chrono::seconds deadline) {
-    std::wstring command = win32::Wide(commandLine);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
-        return "";
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
+    if (!StartLinuxProgram(commandLine)) return "";
     if (!PollUntil([&] { return IsFile(doneFile); }, deadline)) return "";
     return ReadBytes(doneFile);
 }
@@ -284,15 +290,8 @@ inline bool MakeJunction(const std::string& link, const std::string& target) {
     RemoveDirectoryW(win32::Wide(link).c_str());
     const std::string unixTarget = UnixPath(target), unixLink = UnixPath(link);
     if (unixTarget.empty() || unixLink.empty()) return false;
-    std::wstring command = win32::Wide("/bin/ln -s \"" + unixTarget + "\" \"" + unixLink + "\"");
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
-        return false;
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    return PollUntil(isLink, std::chrono::seconds(20));
+    return StartLinuxProgram("/bin/ln -s \"" + unixTarget + "\" \"" + unixLink + "\"") &&
+           PollUntil(isLink, std::chrono::seconds(20));
 }
 
 // Removes a link that MakeJunction made, as a link (what it leads to stays); true when it is gone.
@@ -309,15 +308,7 @@ inline bool RemoveJunction(const std::string& link) {
     };
     const std::string unixLink = UnixPath(link);
     if (unixLink.empty()) return RemoveDirectoryW(w.c_str()) && gone();
-    std::wstring command = win32::Wide("/bin/rm -f \"" + unixLink + "\"");
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
-        return false;
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    return PollUntil(gone, std::chrono::seconds(20));
+    return StartLinuxProgram("/bin/rm -f \"" + unixLink + "\"") && PollUntil(gone, std::chrono::seconds(20));
 }
 
 }  // namespace qor::test
