@@ -19,7 +19,8 @@ sed -e 's/@QOR_EDITION_TAG@/QOR_BIZACC_6.01/' -e 's/@QOR_DISPLAY_NAME@/QOR/' -e 
 
 core=(core/*.cpp)
 installer=(installer/package/package.cpp installer/install_record.cpp installer/sequences.cpp
-           installer/agreement.cpp common/processes/processes.cpp common/file_tree/file_tree.cpp)
+           installer/agreement.cpp common/processes/processes.cpp common/file_tree/file_tree.cpp
+           common/trusted_files/trusted_files.cpp)
 
 # name: sources
 declare -A targets=(

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "installer/install_record.h"
 #include "installer/sequences.h"
 #include "unit/installer/installer_fakes.h"
 
@@ -46,6 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const std::string& path : kept)
             if (!files.files.count(path)) abort();
         if (!files.folders.count("D:\\QORX") || !files.folders.count("D:\\QOR\\linked\\sub")) abort();
+    }
+    // The record kept in the protected folder names the folder its copy uninstalls: never a
+    // relative path or one that climbs out with "..".
+    const std::string folder = installer::RecordedInstallFolder(std::string(reinterpret_cast<const char*>(data), size));
+    if (!folder.empty()) {
+        const bool absolute = (folder.size() >= 3 && folder[1] == ':' && folder[2] == '\\') || folder.rfind("\\\\", 0) == 0;
+        if (!absolute || folder.back() != '\\' || folder.find("\\..\\") != std::string::npos) abort();
     }
     return 0;
 }
