@@ -276,7 +276,7 @@ step_install() {
   shows "QOR安装" "安装完成" "您可以通过QOR桌面快捷方式图标打开软件。" "运行  $PRODUCT" "完成(&D)"
   shot "QOR安装" finish "The finish page; \"运行  $PRODUCT\" is ticked."
   local f missing=""
-  for f in QOR.exe QOR_UPDATE.exe UnRAR.exe qor.ico QOR_BIZACC_6.01 QOR_SETUP.exe QOR_SETUP.rar uninstall.inf \
+  for f in QOR.exe QOR_UPDATE.exe UnRAR.exe qor.ico QOR_BIZACC_6.01 QOR_SETUP.exe uninstall.inf \
            SYS/qord.dll SYS/DiskID32.dll SYS/setinf.txt SYS/打印预览; do
     [ -f "$APP/$f" ] || missing+=" $f"
   done
@@ -289,6 +289,7 @@ step_install() {
   expect "its DisplayIcon" "$(key_value "$UNINSTALL_KEY" DisplayIcon)" "$KEPT_WIN\\qor.ico"
   check "its UninstallString starts $KEPT_WIN\\QOR_SETUP.exe with /u" uninstall_command
   check "the kept uninstaller lies in $KEPT_WIN" is_file "$PREFIX/drive_c/$OFFICE_DIR/$PRODUCT/QOR_SETUP.exe"
+  check "with the list of the files the package vouches for" is_file "$PREFIX/drive_c/$OFFICE_DIR/$PRODUCT/QOR_FILES.sha256"
   check "the desktop shortcut is made" poll 10 is_file "$PREFIX/drive_c/users/$WINE_USER/Desktop/$PRODUCT.lnk"
   check "the programs-menu shortcuts are made" is_file "$MENU/卸载 $PRODUCT.lnk"
 }
