@@ -76,9 +76,8 @@ bool SameBytes(FileStore& files, const std::string& a, const std::string& b) {
 // The extractor's exit code when a file could not be created; it extracted the others.
 constexpr uint32_t kCouldNotCreate = 9;
 
-// After an extraction into the install folder that could not create every file: the archive
-// may carry the extractor itself, which cannot overwrite its own running image. It has ended
-// now, so the copy from the scratch folder takes its place; the install stands when every file
+// After an extraction into the install folder that could not create every file: the archive's
+// extractor is copied from the scratch folder once more, and the install stands when every file
 // of the scratch listing then has its exact counterpart in the install folder (a file held open
 // by another program has not).
 bool CompletedFromScratch(FileStore& files, const std::string& listing, const std::string& scratch,
@@ -89,10 +88,6 @@ bool CompletedFromScratch(FileStore& files, const std::string& listing, const st
         if (!EndsWith(line, "\\") && !SameBytes(files, line, installPath + line.substr(scratch.size())))
             return false;
     return true;
-}
-
-bool Exists(FileStore& files, const std::string& path) {
-    return files.FileExists(path) || files.FolderExists(path);
 }
 
 // A shortcut, logged when it was made.
@@ -297,11 +292,20 @@ void StartInstalledProgram(InstallerPlatform& platform, const std::string& insta
     platform.desktop.StartAsSignedInUser(program, installPath);
 }
 
+namespace {
+
+// True when the running copy is the one kept in the protected folder.
+bool RunsFromKeptFolder(InstallerPlatform& platform) {
+    const std::string kept = ProtectedFolder(platform.system);
+    return !kept.empty() && SamePath(platform.programFolder + "\\", kept);
+}
+
+}  // namespace
+
 std::string MaintenanceInstallPath(InstallerPlatform& platform) {
     const std::string here = platform.programFolder + "\\";
-    const std::string kept = ProtectedFolder(platform.system);
     std::string record;
-    if (kept.empty() || !SamePath(here, kept) || !platform.files.NormalFileExists(here + kRecordName) ||
+    if (!RunsFromKeptFolder(platform) || !platform.files.NormalFileExists(here + kRecordName) ||
         !platform.files.ReadText(here + kRecordName, record))
         return here;
     const std::string folder = RecordedInstallFolder(record);
@@ -327,7 +331,7 @@ UninstallOutcome RunUninstall(InstallerPlatform& platform, UninstallView& view, 
     // The copy kept in the protected folder reads the record kept beside it.
     const std::string here = platform.programFolder + "\\";
     const std::string kept = ProtectedFolder(platform.system);
-    const bool fromKept = !kept.empty() && SamePath(here, kept) && !SamePath(here, installPath);
+    const bool fromKept = RunsFromKeptFolder(platform) && !SamePath(here, installPath);
     const std::string record = (fromKept ? here : installPath) + kRecordName;
     std::string text;
     if (!files.NormalFileExists(record) || !files.ReadText(record, text) || !HasUsableLine(text, installPath)) {
