@@ -156,8 +156,19 @@ protected:
         STARTUPINFOW si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, Wide(app_).c_str(), &si, &pi))
+        // Right after a program of the folder was ended, Wine may still hold its files for a
+        // moment: a start that fails is tried again until a deadline.
+        DWORD error = 0;
+        const bool started = test::PollUntil([&] {
+            if (CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, Wide(app_).c_str(), &si, &pi))
+                return true;
+            error = GetLastError();
+            return false;
+        }, std::chrono::seconds(10));
+        if (!started) {
+            ADD_FAILURE() << exe << " could not be started, error " << error;
             return nullptr;
+        }
         CloseHandle(pi.hThread);
         processes_.push_back(pi.hProcess);
         return pi.hProcess;
